@@ -1,0 +1,35 @@
+# The front door: every target installs what it needs first, then drives CMake in build/.
+BUILD ?= build
+TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench install screenshots clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(TYPE) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# The panel. With ODRA_COM1 unset it talks to the projector simulator on a pseudo-terminal.
+run: build
+	@scripts/run-panel $(BUILD)
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@$(MAKE) --no-print-directory build BUILD=build-release TYPE=Release
+	@scripts/run-bench build-release $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+
+clean:
+	@rm -rf $(BUILD) build-release build-sanitize build-fuzz

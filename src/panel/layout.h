@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <span>
+#include <string_view>
+
+// The window as data: every control with its container, caption, place (in twips), colours,
+// font, focus order, alignment, border and visibility. One builder turns the rows into widgets
+// (layout_builder.h); the handlers find the widgets by these names.
+namespace layout {
+
+enum class Kind : quint8 { Frame, Label, Button, Option, TextBox, Image };
+enum class Align : quint8 { Left, Center, Right };
+
+// Font codes of the window; F0 is the window's own font.
+enum class Font : quint8 { F0, F1, F2, F3, F4, F5, F6, F7, F8, F9 };
+
+// Colours as 0xRRGGBB, plus two that come from the platform's palette.
+using Colour = quint32;
+constexpr Colour kButtonFace = 0x01000000;   // the ordinary button face
+constexpr Colour kSystemWindow = 0x02000000; // the background of an edit box
+constexpr Colour kBlack = 0x000000;
+constexpr Colour kGrey = 0xC0C0C0;
+
+struct Control
+{
+    std::string_view name;    // also the Qt object name
+    Kind kind;
+    const char *caption;      // UTF-8; "" for none
+    std::string_view parent;  // "" for the window's client area, else a frame's name
+    int left, top, width, height; // twips, relative to the container
+    Colour back;
+    Colour fore;
+    Font font;
+    int tab;                  // position in the focus order; -1 for none
+    Align align;
+    bool border;              // a single line around a label
+    bool visible;             // when the window opens
+};
+
+// Decorative line on the window, in twips. Style: 1 solid, 2 dash, 3 dot, 6 inside solid.
+struct Line
+{
+    std::string_view name;
+    int x1, y1, x2, y2;
+    int style;
+};
+
+constexpr Colour kLineColour = 0x8080FF;
+constexpr int kLineWidthPx = 2;
+
+// The window's client area as designed, and its caption.
+constexpr int kClientWidthTwips = 9495;
+constexpr int kClientHeightTwips = 8730;
+constexpr Colour kWindowBack = kGrey;
+inline constexpr const char *kWindowCaption = "ODRA   MP-Q85 & Q75   CONTROL   Ver.1.40";
+
+std::span<const Control> controls();
+std::span<const Line> lines();
+
+} // namespace layout

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "panel/layout.h"
+
+#include <QFont>
+#include <QHash>
+#include <QString>
+
+class QWidget;
+
+namespace layout {
+
+// The two faces the design names, and the installed faces that stand in for them.
+inline constexpr const char *kGothic = "ＭＳ ゴシック";
+inline constexpr const char *kPGothic = "ＭＳ Ｐゴシック";
+inline constexpr const char *kGothicStandIn = "IPAGothic";
+inline constexpr const char *kPGothicStandIn = "IPAPGothic";
+
+// Teaches Qt the stand-in faces; call once before building.
+void installFontSubstitutions();
+
+// The font of a font code (face, size, weight).
+QFont font(Font code);
+
+// Builds every control and line of the tables on the window (its client area) and returns the
+// controls by name. Frames are built before what they hold; option buttons group by container;
+// the focus order follows the tab column.
+QHash<QString, QWidget *> build(QWidget *window);
+
+} // namespace layout

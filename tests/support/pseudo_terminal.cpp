@@ -1,0 +1,98 @@
+#include "pseudo_terminal.h"
+
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+PseudoTerminal::PseudoTerminal()
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+        master_ = slave_ = -1;
+        return;
+    }
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    path_ = QString::fromLocal8Bit(name);
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    closeFarEnd();
+    if (slave_ >= 0)
+        ::close(slave_);
+}
+
+bool PseudoTerminal::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (master_ >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
+            return false;
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PseudoTerminal::readFor(int ms)
+{
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (master_ >= 0) {
+        const qint64 left = ms - t.elapsed();
+        if (left <= 0)
+            break;
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            break;
+    }
+    return out;
+}
+
+QByteArray PseudoTerminal::readAtLeast(int n, int timeoutMs)
+{
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (master_ >= 0 && out.size() < n && t.elapsed() < timeoutMs) {
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t got = ::read(master_, buf, sizeof buf);
+        if (got > 0)
+            out.append(buf, got);
+    }
+    return out;
+}
+
+void PseudoTerminal::closeFarEnd()
+{
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+bool PseudoTerminal::deviceAttributes(termios *out) const
+{
+    return slave_ >= 0 && tcgetattr(slave_, out) == 0;
+}

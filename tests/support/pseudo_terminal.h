@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <termios.h>
+
+// A pseudo-terminal pair for integration tests: the panel opens the device path with the real
+// QSerialPort; the test plays the projector on the other end.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    bool isValid() const { return master_ >= 0; }
+    QString devicePath() const { return path_; }
+
+    // The far end: write bytes, read what arrived within a time limit, close (a hang-up).
+    bool write(const QByteArray &bytes);
+    QByteArray readFor(int ms);
+    // Reads until at least n bytes arrived or timeoutMs passed.
+    QByteArray readAtLeast(int n, int timeoutMs);
+    void closeFarEnd();
+
+    // The line settings the device currently has (read from its own side).
+    bool deviceAttributes(termios *out) const;
+
+private:
+    int master_ = -1;
+    int slave_ = -1; // kept open so that the device does not hang up between openers
+    QString path_;
+};
