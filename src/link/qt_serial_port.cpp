@@ -39,7 +39,7 @@ bool QtSerialPort::setSettings(const QString &settings)
     // An open port takes the new settings at once, without reopening.
     if (serial_.isOpen() && !applySettings())
         return fail(tr("Could not change the line settings of %1: %2")
-                        .arg(serial_.portName(), serial_.errorString()));
+                        .arg(devicePathForPort(port_), serial_.errorString()));
     return true;
 }
 
@@ -83,7 +83,7 @@ bool QtSerialPort::setPortOpen(bool open)
     }
     if (!applySettings()) {
         const QString why = tr("Could not set %1 on %2: %3")
-                                .arg(settingsText_, serial_.portName(), serial_.errorString());
+                                .arg(settingsText_, devicePathForPort(port_), serial_.errorString());
         serial_.close();
         serial_.clearError();
         return fail(why);

@@ -25,7 +25,7 @@ public:
     QByteArray input() override;
     int commEvent() const override { return event_; }
 
-    QString devicePath() const { return serial_.portName(); }
+    QString devicePath() const { return devicePathForPort(port_); }
 
 private:
     void onReadyRead();
