@@ -149,9 +149,17 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     // a read error (the notifier would stay armed and spin) or a resource error. QSerialPort
     // is still inside its own notification here, so the close happens right after it returns.
     losing_ = true;
-    lossDescription_ = tr("COM%1 (%2) stopped working and has been closed.\n(%3)")
+    QString what;
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError: what = tr("the line hung up or the adapter was removed"); break;
+    case QSerialPort::WriteError: what = tr("writing to the line failed"); break;
+    default: what = tr("the line reported an error"); break;
+    }
+    lossDescription_ = tr("COM%1 (%2) stopped working and has been closed: %3.\n"
+                          "Check the cable or adapter, then choose the port again.")
                            .arg(port_)
-                           .arg(devicePathForPort(port_), serial_.errorString());
+                           .arg(devicePathForPort(port_), what);
     QMetaObject::invokeMethod(this, &QtSerialPort::finishLoss, Qt::QueuedConnection);
 }
 

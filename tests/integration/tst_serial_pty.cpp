@@ -1,4 +1,156 @@
+// The window on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
+// projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
+#include "app/form1.h"
+#include "core/qt_scheduler.h"
+#include "link/qt_serial_port.h"
+#include "panel/widgets.h"
+#include "pseudo_terminal.h"
+
+#include <QRadioButton>
+#include <QSerialPort>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct LivePanel
+{
+    QtScheduler scheduler;
+    QtSerialPort port;
+    QStringList warnings;
+    std::unique_ptr<Form1> form;
+
+    explicit LivePanel(const QString &device)
+    {
+        qputenv("ODRA_COM1", device.toLocal8Bit());
+        Form1::Platform platform;
+        platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
+        platform.endProgram = [] {};
+        form = std::make_unique<Form1>(scheduler, port, platform);
+        form->show();
+    }
+    void send(const QString &command)
+    {
+        form->LastCommand = command;
+        form->Hyouji(form->LastCommand, 1);
+    }
+};
+
+} // namespace
+
+class SerialPtyTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void opensAt19200EightNOne();
+    void writesExactBytesAndShowsReply();
+    void speedChangeKeepsPortOpen();
+    void missingDevice();
+    void busyDevice();
+    void hangUpWarnsOnceWithoutSpinning();
+};
+
+void SerialPtyTest::opensAt19200EightNOne()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    LivePanel panel(pty.devicePath());
+    QVERIFY(panel.warnings.isEmpty());
+    QVERIFY(panel.port.portOpen());
+    termios t{};
+    QVERIFY(pty.deviceAttributes(&t));
+    QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+    QCOMPARE(cfgetispeed(&t), speed_t(B19200));
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+}
+
+void SerialPtyTest::writesExactBytesAndShowsReply()
+{
+    PseudoTerminal pty;
+    LivePanel panel(pty.devicePath());
+    panel.send(QStringLiteral("CR0\r"));
+    QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("CR0\r"));
+    QCOMPARE(panel.form->Label11->text(), " C R 0 CR ");
+
+    QVERIFY(pty.write("80\r"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.form->Label12->text(), QString(" 8 0 CR "), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.form->Label22->text(), QString(" Stand by"), 5000);
+    // And the display clears itself on the real timers.
+    QTRY_VERIFY_WITH_TIMEOUT(panel.form->Label12->text().isEmpty(), 10000);
+    QVERIFY(pty.readFor(50).isEmpty()); // nothing was written that was not asked for
+}
+
+void SerialPtyTest::speedChangeKeepsPortOpen()
+{
+    PseudoTerminal pty;
+    LivePanel panel(pty.devicePath());
+    panel.form->Command33_Click();
+    QTest::mouseClick(panel.form->Option10, Qt::LeftButton);
+    QVERIFY(panel.port.portOpen());
+    termios t{};
+    QVERIFY(pty.deviceAttributes(&t));
+    QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+    // Still the same line: a command goes through.
+    panel.send(QStringLiteral("C00\r"));
+    QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("C00\r"));
+}
+
+void SerialPtyTest::missingDevice()
+{
+    LivePanel panel(QStringLiteral("/dev/odra-no-such-device"));
+    QCOMPARE(panel.warnings.size(), 1);
+    QVERIFY(panel.warnings[0].contains("/dev/odra-no-such-device"));
+    QVERIFY(!panel.port.portOpen());
+    panel.send(QStringLiteral("C00\r"));
+    QCOMPARE(panel.form->Label22->text(), " COM1 not open");
+}
+
+void SerialPtyTest::busyDevice()
+{
+    PseudoTerminal pty;
+    QSerialPort other(pty.devicePath());
+    QVERIFY(other.open(QIODevice::ReadWrite)); // another program holds the line
+    LivePanel panel(pty.devicePath());
+    QCOMPARE(panel.warnings.size(), 1);
+    QVERIFY2(panel.warnings[0].contains("in use"), qPrintable(panel.warnings[0]));
+    QVERIFY(!panel.port.portOpen());
+
+    // Freed, and chosen again: the panel recovers without a restart.
+    other.close();
+    panel.form->Command33_Click();
+    QTest::mouseClick(panel.form->Option1, Qt::LeftButton);
+    QVERIFY(panel.port.portOpen());
+    QCOMPARE(panel.warnings.size(), 1);
+}
+
+void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
+{
+    PseudoTerminal pty;
+    LivePanel panel(pty.devicePath());
+    QVERIFY(panel.port.portOpen());
+    pty.closeFarEnd();
+    QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, 5000);
+    QVERIFY(!panel.port.portOpen());
+
+    // A second of the event loop after the loss: no busy loop, no second warning.
+    const double before = cpuSeconds();
+    QTest::qWait(1000);
+    const double spent = cpuSeconds() - before;
+    QVERIFY2(spent < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(spent)));
+    QCOMPARE(panel.warnings.size(), 1);
+    panel.send(QStringLiteral("C00\r"));
+    QCOMPARE(panel.form->Label22->text(), " COM1 not open");
+}
+
+QTEST_MAIN(SerialPtyTest)
 #include "tst_serial_pty.moc"

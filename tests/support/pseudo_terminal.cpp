@@ -1,7 +1,9 @@
 #include "pseudo_terminal.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -54,8 +56,9 @@ QByteArray PseudoTerminal::readFor(int ms)
         const qint64 left = ms - t.elapsed();
         if (left <= 0)
             break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, int(left)) <= 0)
+        if (::poll(&p, 1, int(std::min<qint64>(left, 5))) <= 0)
             continue;
         char buf[4096];
         const ssize_t n = ::read(master_, buf, sizeof buf);
@@ -73,8 +76,10 @@ QByteArray PseudoTerminal::readAtLeast(int n, int timeoutMs)
     QElapsedTimer t;
     t.start();
     while (master_ >= 0 && out.size() < n && t.elapsed() < timeoutMs) {
+        // The panel writes from the same event loop: keep it turning while we wait.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
+        if (::poll(&p, 1, 5) <= 0)
             continue;
         char buf[4096];
         const ssize_t got = ::read(master_, buf, sizeof buf);

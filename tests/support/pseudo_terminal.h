@@ -19,6 +19,7 @@ public:
     QString devicePath() const { return path_; }
 
     // The far end: write bytes, read what arrived within a time limit, close (a hang-up).
+    // The reads keep the caller's event loop turning, so that a panel in the same process works.
     bool write(const QByteArray &bytes);
     QByteArray readFor(int ms);
     // Reads until at least n bytes arrived or timeoutMs passed.
