@@ -87,6 +87,7 @@ Form1::Form1(Scheduler &scheduler, SerialPort &port, Platform platform, QWidget 
     Timer2 = scheduler_.createTimer(500);
     Timer3 = scheduler_.createTimer(5000);
     Timer4 = scheduler_.createTimer(1000);
+    Timer1->setHandler([this] { Timer1_Timer(); });
     Timer2->setHandler([this] { Timer2_Timer(); });
     Timer3->setHandler([this] { Timer3_Timer(); });
     Timer4->setHandler([this] { Timer4_Timer(); });
@@ -102,6 +103,7 @@ Form1::Form1(Scheduler &scheduler, SerialPort &port, Platform platform, QWidget 
     connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
     connect(Option9, &QRadioButton::clicked, this, &Form1::Option9_Click);
     connect(Option10, &QRadioButton::clicked, this, &Form1::Option10_Click);
+    connectButtons();
 
     Form_Load();
 }
@@ -205,6 +207,8 @@ void Form1::portLost(const QString &description) { warn(description); }
 
 void Form1::warn(const QString &text)
 {
+    // A message box takes the mouse from a held button: the repeat must not run on unseen.
+    endHoldEarly();
     std::fprintf(stderr, "odra-control: %s\n", qPrintable(text));
     platform_.warning(this, text);
 }

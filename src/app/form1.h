@@ -16,6 +16,10 @@ class QPushButton;
 class QRadioButton;
 class PanelImage;
 class PanelLabel;
+namespace panel {
+struct Hold;
+struct OneShot;
+} // namespace panel
 
 // The window: every control, every piece of state the panel keeps, and every handler. It is the
 // only place that changes that state, and it does so only in its handlers, one event at a time.
@@ -86,7 +90,31 @@ public:
     void Timer2_Timer();
     void Timer4_Timer();
 
+    // The one-shot click of a row of the command table ("Command17_Click" is the click of row
+    // Command17), and the press, release and repeat of the hold buttons.
+    void Command_Click(const panel::OneShot &row);
+    void Command_MouseDown(const panel::Hold &row);
+    void Command_MouseUp(const panel::Hold &row);
+    void Timer1_Timer();
+
+    // The hidden views.
+    void Form_KeyDown(int keyCode, int shift);
+    void Image1_DblClick();
+    void Command34_Click();
+
+    // The command box: SEND and CLS.
+    void Command95_Click();
+    void Command96_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
 private:
+    void connectButtons();
+    bool holdButtonEvent(const panel::Hold &row, QEvent *event);
+    void endHoldEarly();
+
     void portChange(int port, int otherPort);
     void speedChange(const QString &settings);
     void portLost(const QString &description);
@@ -104,4 +132,9 @@ private:
     // only the characters it brought.
     QString rxdLine_;
     qsizetype rxdRendered_ = 0;
+
+    // The hold buttons by widget, for the mouse events.
+    QHash<QObject *, const panel::Hold *> holdButtons_;
+    // A hold ended by the window losing the mouse; the real release still to come is swallowed.
+    bool holdEndedEarly_ = false;
 };
