@@ -1,1 +1,147 @@
-int main() { return 0; }
+// odra-projector-sim: a projector at the far end of a serial line, for demonstrations, tests
+// and benchmarks of the panel without the hardware.
+
+#include "journal.h"
+#include "line.h"
+#include "options.h"
+#include "simulator.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGINT reach the event loop through a pipe: a signal handler may do no more
+// than write a byte.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool catchStopSignals()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction sa
+    {
+    };
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    return sigaction(SIGTERM, &sa, nullptr) == 0 && sigaction(SIGINT, &sa, nullptr) == 0;
+}
+
+// The exit status of a program that ended, the way a shell reports it.
+int shellStatus(int exitCode, QProcess::ExitStatus status)
+{
+    return status == QProcess::NormalExit ? exitCode : 128 + exitCode;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("odra-projector-sim"));
+
+    Options options;
+    QString error;
+    switch (parseOptions(app.arguments().mid(1), &options, &error)) {
+    case ParseOutcome::Help: std::fputs(usageText().toLocal8Bit().constData(), stdout); return 0;
+    case ParseOutcome::Error:
+        std::fprintf(stderr, "odra-projector-sim: %s\n%s", error.toLocal8Bit().constData(),
+                     "Try 'odra-projector-sim --help'.\n");
+        return 2;
+    case ParseOutcome::Run: break;
+    }
+
+    Journal journal;
+    Line line(journal);
+    const bool opened = options.device.isEmpty()
+                            ? line.openPseudoTerminal(&error)
+                            : line.openDevice(options.device, options.baud, &error);
+    if (!opened) {
+        std::fprintf(stderr, "odra-projector-sim: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    if (!catchStopSignals()) {
+        std::fprintf(stderr, "odra-projector-sim: cannot catch signals\n");
+        return 1;
+    }
+
+    // The first line of our output is the device: whoever started us reads it at once.
+    std::printf("%s\n", line.path().toLocal8Bit().constData());
+    std::fflush(stdout);
+    journal.note(QStringLiteral("projector on %1, stand-by").arg(line.path()));
+
+    Simulator simulator(options, line, journal);
+
+    QProcess program;
+    QTimer killTimer;
+    killTimer.setSingleShot(true);
+    const bool running = !options.run.isEmpty();
+
+    QSocketNotifier stopSignal(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopSignal, &QSocketNotifier::activated, [&] {
+        char drain[16];
+        while (::read(signalPipe[0], drain, sizeof drain) > 0) {}
+        if (!running || program.state() == QProcess::NotRunning) {
+            journal.note(QStringLiteral("stopping"));
+            QCoreApplication::exit(0);
+        } else if (!killTimer.isActive()) {
+            // We end when the program does, with its status; give it a moment to go.
+            journal.note(QStringLiteral("stopping: asking %1 to end").arg(options.run.first()));
+            program.terminate();
+            killTimer.start(5000);
+        }
+    });
+
+    if (running) {
+        QObject::connect(&killTimer, &QTimer::timeout, &program, &QProcess::kill);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ODRA_COM1"), line.path());
+        program.setProcessEnvironment(env);
+        program.setProgram(options.run.first());
+        program.setArguments(options.run.mid(1));
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.setInputChannelMode(QProcess::ForwardedInputChannel);
+        // Should we die without a chance to stop it, the program goes too.
+        program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        QObject::connect(&program, &QProcess::finished, [&](int code, QProcess::ExitStatus st) {
+            const int status = shellStatus(code, st);
+            journal.note(
+                QStringLiteral("%1 ended with status %2").arg(options.run.first()).arg(status));
+            QCoreApplication::exit(status);
+        });
+        QObject::connect(&program, &QProcess::errorOccurred, [&](QProcess::ProcessError e) {
+            if (e != QProcess::FailedToStart)
+                return;
+            std::fprintf(stderr, "odra-projector-sim: cannot run %s: %s\n",
+                         options.run.first().toLocal8Bit().constData(),
+                         program.errorString().toLocal8Bit().constData());
+            QCoreApplication::exit(127);
+        });
+        journal.note(QStringLiteral("running %1 with ODRA_COM1=%2")
+                         .arg(options.run.join(QLatin1Char(' ')), line.path()));
+        // Started from the event loop, so that a program that cannot start ends us too.
+        QTimer::singleShot(0, &program, [&program] { program.start(); });
+    }
+
+    const int status = QCoreApplication::exec();
+    line.close();
+    return status;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks of the simulator.
+struct Options
+{
+    QString device;              // an existing serial device; empty: a new pseudo-terminal
+    int baud = 19200;            // only for --device
+    int latencyMs = 0;           // delay before each reply
+    bool split = false;          // replies one character at a time
+    bool silent = false;         // never answer
+    int noisePerSecond = 0;      // random bytes on the line
+    int hangupAfter = 0;         // close the line after this many commands; 0: never
+    double countdownSeconds = 3; // count-down and cooling-down time
+    QStringList run;             // program and arguments to run on the line; empty: none
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// Parses the arguments after the program name. Everything after --run is the program to run.
+ParseOutcome parseOptions(const QStringList &args, Options *options, QString *error);
+
+QString usageText();
