@@ -1,9 +1,6 @@
 // The window on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
-#include "app/form1.h"
-#include "core/qt_scheduler.h"
-#include "link/qt_serial_port.h"
-#include "panel/widgets.h"
+#include "live_panel.h"
 #include "pseudo_terminal.h"
 
 #include <QRadioButton>
@@ -21,29 +18,6 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
-
-struct LivePanel
-{
-    QtScheduler scheduler;
-    QtSerialPort port;
-    QStringList warnings;
-    std::unique_ptr<Form1> form;
-
-    explicit LivePanel(const QString &device)
-    {
-        qputenv("ODRA_COM1", device.toLocal8Bit());
-        Form1::Platform platform;
-        platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
-        platform.endProgram = [] {};
-        form = std::make_unique<Form1>(scheduler, port, platform);
-        form->show();
-    }
-    void send(const QString &command)
-    {
-        form->LastCommand = command;
-        form->Hyouji(form->LastCommand, 1);
-    }
-};
 
 } // namespace
 
@@ -80,13 +54,13 @@ void SerialPtyTest::writesExactBytesAndShowsReply()
     LivePanel panel(pty.devicePath());
     panel.send(QStringLiteral("CR0\r"));
     QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("CR0\r"));
-    QCOMPARE(panel.form->Label11->text(), " C R 0 CR ");
+    QCOMPARE(panel.txd(), " C R 0 CR ");
 
     QVERIFY(pty.write("80\r"));
-    QTRY_COMPARE_WITH_TIMEOUT(panel.form->Label12->text(), QString(" 8 0 CR "), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(panel.form->Label22->text(), QString(" Stand by"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" 8 0 CR "), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Stand by"), 5000);
     // And the display clears itself on the real timers.
-    QTRY_VERIFY_WITH_TIMEOUT(panel.form->Label12->text().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.rxd().isEmpty(), 10000);
     QVERIFY(pty.readFor(50).isEmpty()); // nothing was written that was not asked for
 }
 
@@ -112,7 +86,7 @@ void SerialPtyTest::missingDevice()
     QVERIFY(panel.warnings[0].contains("/dev/odra-no-such-device"));
     QVERIFY(!panel.port.portOpen());
     panel.send(QStringLiteral("C00\r"));
-    QCOMPARE(panel.form->Label22->text(), " COM1 not open");
+    QCOMPARE(panel.statusLine(), " COM1 not open");
 }
 
 void SerialPtyTest::busyDevice()
@@ -149,7 +123,7 @@ void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
     QVERIFY2(spent < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(spent)));
     QCOMPARE(panel.warnings.size(), 1);
     panel.send(QStringLiteral("C00\r"));
-    QCOMPARE(panel.form->Label22->text(), " COM1 not open");
+    QCOMPARE(panel.statusLine(), " COM1 not open");
 }
 
 QTEST_MAIN(SerialPtyTest)

@@ -1,0 +1,124 @@
+// The real panel and the projector simulator as a separate process, talking over a
+// pseudo-terminal on real timers. The simulator answers with the projector's own literals, so a
+// fault in the panel's decoding shows up here.
+#include "live_panel.h"
+#include "projector_sim_process.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+constexpr int kWait = 10000; // generous: a busy machine must not fail these
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void statusQueries_data();
+    void statusQueries();
+    void powerOnThroughCountDown();
+    void inputModeAfterChoosingInput();
+    void typedPressureQuery();
+    void replyInSingleCharacters();
+    void silentProjector();
+    void hangUpLeavesPanelRunning();
+};
+
+void EndToEndTest::statusQueries_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("STATUS") << "Command44" << " Stand by";
+    QTest::newRow("MODE") << "Command45" << " Input mode 1";
+    QTest::newRow("SETTING") << "Command47" << " Normally";
+    QTest::newRow("L-TIME") << "Command46" << " 0 1 2 3 4 CR  Hour Use";
+    QTest::newRow("TEMP") << "Command54" << "  S1= 0 2 4 . 5 C  ,   S2=  2 5 . 0 C , S3= 0 2 6 . 0 C";
+}
+
+void EndToEndTest::statusQueries()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, status);
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start());
+    LivePanel panel(sim.devicePath());
+    panel.click(button);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), status, kWait);
+    QVERIFY2(panel.warnings.isEmpty(), qPrintable(panel.warnings.join('\n')));
+}
+
+void EndToEndTest::powerOnThroughCountDown()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({"--countdown", "1"}));
+    LivePanel panel(sim.devicePath());
+    panel.click("Command17"); // POWER ON
+    QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
+    panel.click("Command44");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Count down"), kWait);
+    QTest::qWait(1500);
+    panel.click("Command44");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Power ON"), kWait);
+}
+
+void EndToEndTest::inputModeAfterChoosingInput()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start());
+    LivePanel panel(sim.devicePath());
+    panel.click("Command28"); // input 2
+    QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
+    panel.click("Command45"); // MODE
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Input mode 2"), kWait);
+}
+
+void EndToEndTest::typedPressureQuery()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start());
+    LivePanel panel(sim.devicePath());
+    panel.form->Text1->setText(QStringLiteral("CR PRESSURE"));
+    panel.click("Command95");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString("650 hPa"), kWait);
+    QVERIFY(sim.log().contains("CR PRESSURE<CR>"));
+}
+
+void EndToEndTest::replyInSingleCharacters()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({"--split"}));
+    LivePanel panel(sim.devicePath());
+    panel.click("Command44");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" 8 0 CR "), kWait);
+    QCOMPARE(panel.statusLine(), " Stand by");
+}
+
+void EndToEndTest::silentProjector()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({"--silent"}));
+    LivePanel panel(sim.devicePath());
+    panel.click("Command44");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" X X X X"), kWait);
+    QVERIFY(panel.statusLine().isEmpty());
+}
+
+void EndToEndTest::hangUpLeavesPanelRunning()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({"--hangup-after", "1"}));
+    LivePanel panel(sim.devicePath());
+    panel.click("Command44");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, kWait);
+    QVERIFY(!panel.port.portOpen());
+    QTest::qWait(500);
+    QCOMPARE(panel.warnings.size(), 1);
+    // The panel goes on: a button still works and says why nothing went out.
+    panel.click("Command17");
+    QCOMPARE(panel.statusLine(), " COM1 not open");
+    QVERIFY(panel.form->isVisible());
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_end_to_end.moc"
