@@ -28,6 +28,12 @@ bench:
 	@$(MAKE) --no-print-directory build BUILD=build-release TYPE=Release
 	@scripts/run-bench build-release $(BUILD)
 
+# Pictures of the panel for the README, rendered offscreen into docs/.
+screenshots: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target odra-screenshots
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-screenshots docs
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-screenshots --dense docs
+
 install: build
 	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
 

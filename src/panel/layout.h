@@ -25,18 +25,18 @@ constexpr Colour kGrey = 0xC0C0C0;
 
 struct Control
 {
-    std::string_view name;    // also the Qt object name
-    Kind kind;
-    const char *caption;      // UTF-8; "" for none
-    std::string_view parent;  // "" for the window's client area, else a frame's name
+    std::string_view name;        // also the Qt object name
+    Kind kind;                    // what is built
+    const char *caption;          // UTF-8; "" for none
+    std::string_view parent;      // "" for the window's client area, else a frame's name
     int left, top, width, height; // twips, relative to the container
-    Colour back;
-    Colour fore;
-    Font font;
-    int tab;                  // position in the focus order; -1 for none
-    Align align;
-    bool border;              // a single line around a label
-    bool visible;             // when the window opens
+    Colour back;                  // background; a button's face
+    Font font;                    // F0 where the control has no font of its own
+    int tab;                      // position in the focus order; -1 for none
+    Align align = Align::Left;    // labels; a button's caption is always centred
+    Colour fore = kBlack;         // text
+    bool border = false;          // a single line around a label
+    bool visible = true;          // when the window opens
 };
 
 // Decorative line on the window, in twips. Style: 1 solid, 2 dash, 3 dot, 6 inside solid.

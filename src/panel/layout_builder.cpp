@@ -3,6 +3,7 @@
 #include "app/twips.h"
 #include "panel/widgets.h"
 
+#include <QButtonGroup>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -42,10 +43,12 @@ QColor toColour(Colour c) { return QColor::fromRgb(c & 0xFFFFFF); }
 
 QString toQString(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
+// Edges are rounded, not sizes, so that controls designed edge to edge stay edge to edge.
 QRect toRect(const Control &c)
 {
-    return QRect(twips::toPixels(c.left), twips::toPixels(c.top), twips::toPixels(c.width),
-                 twips::toPixels(c.height));
+    const QPoint topLeft(twips::toPixels(c.left), twips::toPixels(c.top));
+    const QPoint end(twips::toPixels(c.left + c.width), twips::toPixels(c.top + c.height));
+    return QRect(topLeft, QSize(end.x() - topLeft.x(), end.y() - topLeft.y()));
 }
 
 void paint(QWidget *w, const Control &c)
@@ -61,32 +64,34 @@ void paint(QWidget *w, const Control &c)
     w->setPalette(pal);
 }
 
+Qt::Alignment toAlignment(Align a)
+{
+    switch (a) {
+    case Align::Center:
+        return Qt::AlignHCenter;
+    case Align::Right:
+        return Qt::AlignRight;
+    case Align::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
 QWidget *make(const Control &c, QWidget *parent)
 {
     const QString caption = QString::fromUtf8(c.caption);
     switch (c.kind) {
-    case Kind::Frame: {
-        auto *f = new QFrame(parent);
-        f->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        f->setAutoFillBackground(true);
-        return f;
-    }
+    case Kind::Frame:
+        return new PanelFrame(parent);
     case Kind::Label: {
         auto *l = new PanelLabel(parent);
         l->setText(caption);
-        l->setAlignment(c.align == Align::Center  ? Qt::AlignHCenter
-                        : c.align == Align::Right ? Qt::AlignRight
-                                                  : Qt::AlignLeft);
-        if (c.border)
-            l->setFrameStyle(QFrame::Box | QFrame::Plain);
+        l->setAlignment(toAlignment(c.align));
+        l->setBorder(c.border);
         return l;
     }
-    case Kind::Button: {
-        auto *b = new QPushButton(caption, parent);
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        return b;
-    }
+    case Kind::Button:
+        return new PanelButton(caption, parent);
     case Kind::Option: {
         auto *o = new QRadioButton(caption, parent);
         o->setAutoFillBackground(true);
@@ -97,10 +102,26 @@ QWidget *make(const Control &c, QWidget *parent)
         t->setMaxLength(std::numeric_limits<int>::max());
         return t;
     }
-    case Kind::Image:
-        return new PanelImage(parent);
+    case Kind::Image: {
+        auto *i = new PanelImage(parent);
+        i->setPictureFile(QString::fromLatin1(kPictureFile));
+        return i;
+    }
     }
     return nullptr;
+}
+
+bool takesFocus(Kind k) { return k == Kind::Button || k == Kind::Option || k == Kind::TextBox; }
+
+// The option buttons of one container form a group of their own. Qt's automatic grouping counts
+// the buttons of nested frames in too when it moves a group's Tab stop: once a port button had
+// the focus, Tab would no longer reach the speed buttons.
+QButtonGroup *optionGroup(QWidget *container)
+{
+    auto *group = container->findChild<QButtonGroup *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!group)
+        group = new QButtonGroup(container);
+    return group;
 }
 
 } // namespace
@@ -118,8 +139,11 @@ QFont font(Font code)
     // Sizes are set in pixels at the design's 96 dots per inch (15 twips to the pixel), so
     // that text keeps its place among controls laid out in twips whatever the screen reports.
     f.setPixelSize(static_cast<int>(std::lround(r.points * 96.0 / 72.0)));
-    f.setWeight(r.weight >= 700 ? QFont::Bold : QFont::Normal);
-    f.setStyleHint(QFont::SansSerif);
+    f.setWeight(static_cast<QFont::Weight>(r.weight));
+    // Should the stand-ins be missing too, fall back on a face of the same kind.
+    const bool fixedPitch = std::string_view(r.face) == kGothic;
+    f.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
+    f.setFixedPitch(fixedPitch);
     return f;
 }
 
@@ -141,17 +165,21 @@ QHash<QString, QWidget *> build(QWidget *window)
         if (!c.visible)
             w->hide();
         built.insert(w->objectName(), w);
-        if (c.tab >= 0 && c.kind != Kind::Frame && c.kind != Kind::Label && c.kind != Kind::Image)
+        if (c.kind == Kind::Option)
+            optionGroup(parent)->addButton(static_cast<QRadioButton *>(w));
+        if (c.tab >= 0 && takesFocus(c.kind))
             focusOrder.emplace_back(c.tab, w);
     }
 
     for (const Line &l : lines()) {
         auto *w = new DecorLine(window, QPoint(twips::toPixels(l.x1), twips::toPixels(l.y1)),
-                                QPoint(twips::toPixels(l.x2), twips::toPixels(l.y2)), l.style);
+                                QPoint(twips::toPixels(l.x2), twips::toPixels(l.y2)), l.style,
+                                toColour(kLineColour), kLineWidthPx);
         w->setObjectName(toQString(l.name));
         w->lower();
     }
 
+    // Hidden controls stay in the chain; Qt passes over them while they are hidden.
     std::stable_sort(focusOrder.begin(), focusOrder.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (size_t i = 1; i < focusOrder.size(); ++i)

@@ -16,6 +16,9 @@ inline constexpr const char *kPGothic = "ＭＳ Ｐゴシック";
 inline constexpr const char *kGothicStandIn = "IPAGothic";
 inline constexpr const char *kPGothicStandIn = "IPAPGothic";
 
+// The picture of the image control; its twice-as-dense variant lies beside it ("@2x").
+inline constexpr const char *kPictureFile = ":/panel/image1.png";
+
 // Teaches Qt the stand-in faces; call once before building.
 void installFontSubstitutions();
 
@@ -24,7 +27,7 @@ QFont font(Font code);
 
 // Builds every control and line of the tables on the window (its client area) and returns the
 // controls by name. Frames are built before what they hold; option buttons group by container;
-// the focus order follows the tab column.
+// the focus order follows the tab column; the lines lie behind everything.
 QHash<QString, QWidget *> build(QWidget *window);
 
 } // namespace layout
