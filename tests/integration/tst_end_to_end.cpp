@@ -9,6 +9,13 @@
 
 namespace {
 constexpr int kWait = 10000; // generous: a busy machine must not fail these
+
+// A query sent while the previous command's reply window is still open has that reply in front
+// of its own, and the status line cannot decode it; an operator waits for the ACK to settle.
+void waitForWindowToClose(LivePanel &panel)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.form->Timer2->isEnabled(), kWait);
+}
 } // namespace
 
 class EndToEndTest : public QObject
@@ -55,6 +62,7 @@ void EndToEndTest::powerOnThroughCountDown()
     LivePanel panel(sim.devicePath());
     panel.click("Command17"); // POWER ON
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
+    waitForWindowToClose(panel);
     panel.click("Command44");
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Count down"), kWait);
     QTest::qWait(1500);
@@ -69,6 +77,7 @@ void EndToEndTest::inputModeAfterChoosingInput()
     LivePanel panel(sim.devicePath());
     panel.click("Command28"); // input 2
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
+    waitForWindowToClose(panel);
     panel.click("Command45"); // MODE
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Input mode 2"), kWait);
 }

@@ -4,6 +4,7 @@
 #include "core/manual_scheduler.h"
 #include "fake_serial_port.h"
 #include "panel/widgets.h"
+#include "quiet_platform.h"
 
 #include <QAbstractButton>
 #include <QtTest>
@@ -23,6 +24,7 @@ struct FormFixture
 
     explicit FormFixture(const std::function<void(FakeSerialPort &)> &beforeLoad = {})
     {
+        quietOffscreenPlatform();
         if (beforeLoad)
             beforeLoad(port);
         Form1::Platform platform;

@@ -4,6 +4,7 @@
 #include "core/qt_scheduler.h"
 #include "link/qt_serial_port.h"
 #include "panel/widgets.h"
+#include "quiet_platform.h"
 
 #include <QtTest>
 
@@ -20,6 +21,7 @@ struct LivePanel
 
     explicit LivePanel(const QString &device)
     {
+        quietOffscreenPlatform();
         qputenv("ODRA_COM1", device.toLocal8Bit());
         Form1::Platform platform;
         platform.warning = [this](Form1 *, const QString &t) { warnings << t; };

@@ -15,7 +15,7 @@ struct KeyCounter : QObject
     int presses = 0;
     bool eventFilter(QObject *, QEvent *e) override
     {
-        if (e->type() == QEvent::KeyPress)
+        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_J)
             ++presses;
         return false;
     }
@@ -186,7 +186,13 @@ void ViewsTest::send()
     f.form->setHeight(9100);
     f.form->show();
     f.form->Text1->setFocus();
-    QTest::keyClicks(f.form->Text1, typed);
+    bool ascii = true;
+    for (QChar c : typed)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii)
+        QTest::keyClicks(f.form->Text1, typed);
+    else
+        f.form->Text1->insert(typed); // as an input method delivers it
     QCOMPARE(f.form->Text1->text(), typed);
     f.click("Command95");
     QCOMPARE(f.port.written(), bytes);
