@@ -29,10 +29,13 @@ bench:
 	@scripts/run-bench build-release $(BUILD)
 
 # Pictures of the panel for the README, rendered offscreen into docs/.
+# The README's pictures: every view, the full window at twice the density, and the window
+# talking to the projector simulator.
 screenshots: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target odra-screenshots
+	@cmake --build $(BUILD) -j $(JOBS) --target odra-screenshots odra-projector-sim
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-screenshots docs
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-screenshots --dense docs
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-projector-sim --run $(BUILD)/odra-screenshots --live docs 2>/dev/null
 
 install: build
 	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)

@@ -1,40 +1,27 @@
-// Renders the panel into PNG files: the window at each of its heights, once with the settings
-// frame open, and (with --dense) the full window at twice the density, as on a high-DPI screen.
+// Renders the panel into PNG files for the README, driving the window through its own handlers
+// exactly as an operator would: the compact window at start, the settings frame, Ctrl+J, the
+// double-click on the picture, and the data-view button. With --dense the full window is drawn
+// at twice the density, as on a high-DPI screen; with --live the window talks to a real serial
+// line (the projector simulator, through ODRA_COM1) and is drawn with a decoded status line.
 //
-//   odra-screenshots [--dense] <directory>
+//   odra-screenshots [--dense | --live] <directory>
 
 #include "app/form1.h"
 #include "core/manual_scheduler.h"
+#include "core/qt_scheduler.h"
 #include "fake_serial_port.h"
+#include "link/qt_serial_port.h"
+#include "panel/widgets.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QPushButton>
 
 #include <cstdio>
 
 namespace {
-
-struct Shot
-{
-    const char *file;
-    int outerHeight;      // twips
-    const char *dataView; // the data-view button's caption, or nullptr while it is still hidden
-    bool settingsOpen;
-};
-
-// The views as the running panel shows them: compact at start, the data view, the extended view
-// after Ctrl+J and the full view after the double-click on the picture; the data-view button
-// appears with the taller views.
-const Shot kShots[] = {
-    {"panel-compact.png", 5350, nullptr, false},
-    {"panel-data-view.png", 6645, "データを表示しない", false},
-    {"panel-extended.png", 7200, "CLOSE", false},
-    {"panel-full.png", 9100, "CLOSE", false},
-    {"panel-settings.png", 5350, nullptr, true},
-};
-const Shot kDenseShot = {"panel-full-x2.png", 9100, "CLOSE", false};
 
 // The offscreen platform says so at every change of the window's fixed height; it is not news.
 void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -44,25 +31,92 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QSt
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-bool render(Form1 &window, const Shot &shot, const QDir &dir)
+bool save(Form1 &window, const QDir &dir, const char *file)
 {
-    window.setHeight(shot.outerHeight);
-    window.Command34->setVisible(shot.dataView != nullptr);
-    if (shot.dataView)
-        window.Command34->setText(QString::fromUtf8(shot.dataView));
-    if (shot.settingsOpen)
-        window.Command33_Click();
-    else
-        window.Frame8->hide();
     QCoreApplication::processEvents();
-
-    const QString path = dir.filePath(QString::fromLatin1(shot.file));
+    const QString path = dir.filePath(QString::fromLatin1(file));
     if (!window.grab().save(path)) {
         std::fprintf(stderr, "odra-screenshots: cannot write %s\n", qPrintable(path));
         return false;
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+Form1::Platform quietPlatform()
+{
+    Form1::Platform platform;
+    platform.warning = [](Form1 *, const QString &text) {
+        std::fprintf(stderr, "odra-screenshots: warning: %s\n", qPrintable(text));
+    };
+    platform.endProgram = [] {};
+    return platform;
+}
+
+void click(Form1 &window, const char *name)
+{
+    if (auto *b = qobject_cast<QPushButton *>(window.control(QString::fromLatin1(name))))
+        b->click();
+}
+
+// Every view, on the manual clock and the fake port; a STATUS query answered "80" fills the
+// monitor so that the views below the buttons have something to show.
+int renderViews(const QDir &dir, bool dense)
+{
+    ManualScheduler clock;
+    FakeSerialPort port(&clock);
+    Form1 window(clock, port, quietPlatform());
+    window.show();
+
+    const auto answeredStatus = [&] {
+        clock.advance(3000); // the previous reply window and display clear are over
+        click(window, "Command44");
+        port.receive("80\r");
+    };
+    if (dense) {
+        window.Form_KeyDown(Qt::Key_J, 2);
+        window.Image1_DblClick();
+        answeredStatus();
+        return save(window, dir, "panel-full-x2.png") ? 0 : 1;
+    }
+
+    bool ok = save(window, dir, "panel-compact.png");
+    window.Command33_Click();
+    ok = ok && save(window, dir, "panel-settings.png");
+    clock.advance(5000); // the settings frame closes itself
+    window.Form_KeyDown(Qt::Key_J, 2);
+    answeredStatus();
+    ok = ok && save(window, dir, "panel-extended.png");
+    window.Image1_DblClick();
+    ok = ok && save(window, dir, "panel-full.png");
+    window.Command34_Click(); // back to compact
+    window.Command34_Click(); // the data view
+    answeredStatus();
+    ok = ok && save(window, dir, "panel-data-view.png");
+    return ok ? 0 : 1;
+}
+
+// The full window on real timers and the real serial port, once the status line has decoded
+// the projector's answer to STATUS.
+int renderLive(const QDir &dir)
+{
+    QtScheduler scheduler;
+    QtSerialPort port;
+    Form1 window(scheduler, port, quietPlatform());
+    window.show();
+    window.Form_KeyDown(Qt::Key_J, 2);
+    window.Image1_DblClick();
+    click(window, "Command44");
+    QElapsedTimer waited;
+    waited.start();
+    while (window.Label22->text().isEmpty() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (window.Label22->text().isEmpty()) {
+        std::fprintf(stderr, "odra-screenshots: no decoded answer from %s\n",
+                     qPrintable(port.devicePath()));
+        return 1;
+    }
+    return save(window, dir, "panel-live.png") ? 0 : 1;
 }
 
 } // namespace
@@ -73,8 +127,9 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const bool dense = args.removeAll(QStringLiteral("--dense")) > 0;
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: odra-screenshots [--dense] <directory>\n");
+    const bool live = args.removeAll(QStringLiteral("--live")) > 0;
+    if (args.size() != 1 || (dense && live)) {
+        std::fprintf(stderr, "usage: odra-screenshots [--dense | --live] <directory>\n");
         return 2;
     }
     // No display needed; the scale factor has to be in place before the application starts.
@@ -91,22 +146,5 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "odra-screenshots: cannot create %s\n", qPrintable(dir.path()));
         return 1;
     }
-
-    ManualScheduler clock;
-    FakeSerialPort port(&clock);
-    Form1::Platform platform;
-    platform.warning = [](Form1 *, const QString &text) {
-        std::fprintf(stderr, "odra-screenshots: warning: %s\n", qPrintable(text));
-    };
-    platform.endProgram = [] {};
-    Form1 window(clock, port, platform);
-    window.show();
-
-    if (dense)
-        return render(window, kDenseShot, dir) ? 0 : 1;
-    for (const Shot &shot : kShots) {
-        if (!render(window, shot, dir))
-            return 1;
-    }
-    return 0;
+    return live ? renderLive(dir) : renderViews(dir, dense);
 }
