@@ -31,6 +31,8 @@ private slots:
     void missingDevice();
     void busyDevice();
     void hangUpWarnsOnceWithoutSpinning();
+    void buttonsPutExactBytesOnTheLine();
+    void heldVolumeRepeats();
 };
 
 void SerialPtyTest::opensAt19200EightNOne()
@@ -124,6 +126,35 @@ void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
     QCOMPARE(panel.warnings.size(), 1);
     panel.send(QStringLiteral("C00\r"));
     QCOMPARE(panel.statusLine(), " COM1 not open");
+}
+
+void SerialPtyTest::buttonsPutExactBytesOnTheLine()
+{
+    PseudoTerminal pty;
+    LivePanel panel(pty.devicePath());
+    // A few buttons whose captions repeat elsewhere, and the longest code.
+    panel.click("Command81"); // VIDEO, row 3
+    panel.click("Command12"); // VIDEO, row 2
+    panel.click("Command39"); // IMAGE1
+    panel.click("Command18"); // POWER OFF
+    const QByteArray expected("C33\rC23\rCF IMAGE CUSTOM1\rC01\r");
+    QCOMPARE(pty.readAtLeast(int(expected.size()), 5000), expected);
+}
+
+void SerialPtyTest::heldVolumeRepeats()
+{
+    PseudoTerminal pty;
+    LivePanel panel(pty.devicePath());
+    QWidget *volumeUp = panel.form->control(QStringLiteral("Command1"));
+    QTest::mousePress(volumeUp, Qt::LeftButton);
+    const QByteArray held = pty.readFor(1000); // the event loop turns meanwhile
+    QTest::mouseRelease(volumeUp, Qt::LeftButton);
+    const QByteArray after = pty.readFor(600);
+    // 250 ms apart, first at once: about five in a second; generous for a busy machine.
+    QVERIFY2(held.count("C09\r") >= 4 && held.count("C09\r") <= 6, held.constData());
+    QCOMPARE(held, QByteArray("C09\r").repeated(held.count("C09\r")));
+    QVERIFY2(after.size() <= 4, after.constData()); // at most one send in flight at the release
+    QVERIFY(pty.readFor(600).isEmpty());
 }
 
 QTEST_MAIN(SerialPtyTest)
