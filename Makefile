@@ -11,14 +11,18 @@ all: build
 deps:
 	@scripts/install-deps
 
+# CMake re-runs itself when its files change; configure by hand only for a new build directory
+# or new flags.
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(TYPE) $(CMAKE_FLAGS) >/dev/null
+	@if [ ! -f $(BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_FLAGS)" ]; then \
+		cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(TYPE) $(CMAKE_FLAGS) >/dev/null; fi
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # The panel. With ODRA_COM1 unset it talks to the projector simulator on a pseudo-terminal.
-run: build
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target odra-control odra-projector-sim
 	@scripts/run-panel $(BUILD)
 
 test: build
