@@ -38,6 +38,8 @@ QString result(const Figure &f)
 QJsonObject Figure::toJson() const
 {
     QJsonObject o = value.toJson();
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        o.insert(it.key(), it.value());
     o.insert("key", key);
     o.insert("label", label);
     o.insert("unit", unit);
@@ -71,6 +73,11 @@ Figure Figure::fromJson(const QJsonObject &o)
     if (o.contains("met"))
         f.met = o.value("met").toBool();
     f.note = o.value("note").toString();
+    static const QStringList known = {"n",     "median", "p99",  "max", "key", "label",
+                                      "unit",  "floor",  "target", "met", "note"};
+    for (auto it = o.begin(); it != o.end(); ++it)
+        if (!known.contains(it.key()))
+            f.extra.insert(it.key(), it.value());
     return f;
 }
 

@@ -24,6 +24,7 @@ struct Figure
     QString target;     // as printed, e.g. "median <= 0.5, p99 <= 2"
     std::optional<bool> met;
     QString note;
+    QJsonObject extra; // further detail for bench.json only
 
     QJsonObject toJson() const;
     static Figure fromJson(const QJsonObject &o);

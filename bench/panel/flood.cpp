@@ -8,11 +8,13 @@
 #include "proc_stats.h"
 #include "sections.h"
 
+#include <QJsonArray>
 #include <QSerialPort>
 
 #include <atomic>
 #include <cerrno>
 #include <future>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <thread>
 #include <unistd.h>
@@ -67,8 +69,10 @@ class StallProbe
 public:
     explicit StallProbe(QObject *target)
     {
+        pthread_getcpuclockid(pthread_self(), &panelClock_);
         thread_ = std::thread([this, target] {
             prctl(PR_SET_TIMERSLACK, 1UL);
+            qint64 lastCpu = panelCpuNs(), lastWall = monoNs();
             for (int i = 0; !stop_; ++i) {
                 const qint64 posted = monoNs();
                 QMetaObject::invokeMethod(
@@ -78,6 +82,13 @@ public:
                     const qint64 kb = residentKb();
                     std::lock_guard lock(mutex_);
                     rss.push_back(kb);
+                }
+                if (i % 100 == 99) { // the panel's CPU, second by second
+                    const qint64 cpu = panelCpuNs(), wall = monoNs();
+                    std::lock_guard lock(mutex_);
+                    cpuPerSecond.push_back(100.0 * double(cpu - lastCpu) / double(wall - lastWall));
+                    lastCpu = cpu;
+                    lastWall = wall;
                 }
                 ::usleep(10000);
             }
@@ -94,8 +105,21 @@ public:
         std::lock_guard lock(mutex_);
         return rss;
     }
+    std::vector<double> cpuPercentPerSecond()
+    {
+        std::lock_guard lock(mutex_);
+        return cpuPerSecond;
+    }
 
 private:
+    qint64 panelCpuNs() const
+    {
+        timespec ts{};
+        clock_gettime(panelClock_, &ts);
+        return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    }
+    clockid_t panelClock_{};
+    std::vector<double> cpuPerSecond;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<qint64> rss;
@@ -170,6 +194,10 @@ void phase(Bench &b, BareReceiver &floor, int rate, int chunk, int ms, bool held
         cpu.target = "<= 5";
         cpu.met = cpu.value.median <= 5;
     }
+    QJsonArray perSecond;
+    for (double v : probe.cpuPercentPerSecond())
+        perSecond.append(v);
+    cpu.extra.insert("per_second", perSecond);
     cpu.note = QStringLiteral("%1 s, %2 bytes delivered in chunks of %3, %4 notifications")
                    .arg(ms / 1000.0)
                    .arg(delivered)
@@ -209,7 +237,7 @@ void measureFlood(Bench &b)
         qWarning("bench: the floor's serial port did not open");
     // One character at a time, as a UART hands them over at 19200 baud; then a hundred times
     // the rate, in chunks of a hundred at the same pace of wake-ups.
-    phase(b, floor, 1920, 1, 10000, true);
+    phase(b, floor, 1920, 1, b.floodSeconds * 1000, true);
     phase(b, floor, 192000, 100, 5000, false);
 }
 

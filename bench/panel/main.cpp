@@ -75,6 +75,7 @@ int main(int argc, char *argv[])
     cli.addOption({"startup", "Start-up figures from odra-bench-startup (JSON).", "file"});
     cli.addOption({"count-widgets", "Print the number of widgets of the window and exit."});
     cli.addOption({"only", "Run only these parts (rhythm,latency,flood).", "parts"});
+    cli.addOption({"flood-seconds", "Length of the 1920 B/s flood (default 10).", "s", "10"});
     cli.process(app);
 
     bench::FarEnd far;
@@ -96,6 +97,7 @@ int main(int argc, char *argv[])
     const QString loadBefore = loadAverage();
     bench::Report report;
     bench::Bench b{panel, far, report};
+    b.floodSeconds = std::max(1, cli.value("flood-seconds").toInt());
     const QStringList only = cli.value("only").split(',', Qt::SkipEmptyParts);
     auto wanted = [&](const char *part) { return only.isEmpty() || only.contains(part); };
     if (wanted("rhythm"))

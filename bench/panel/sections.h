@@ -17,6 +17,7 @@ struct Bench
     LivePanel &panel;
     FarEnd &far;
     Report &report;
+    int floodSeconds = 10;
 
     QWidget *control(const char *name) const;
 };
