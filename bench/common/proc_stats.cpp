@@ -70,3 +70,21 @@ ThreadTotals threadTotals(pid_t pid, pid_t tid)
 }
 
 } // namespace bench
+
+namespace bench {
+
+qint64 runQueueWaitNs()
+{
+    return readAll(QStringLiteral("/proc/thread-self/schedstat")).split(' ').value(1).toLongLong();
+}
+
+qint64 cpuPressureUs()
+{
+    const QByteArray psi = readAll(QStringLiteral("/proc/pressure/cpu"));
+    const qsizetype at = psi.indexOf("total=");
+    if (!psi.startsWith("some") || at < 0)
+        return -1;
+    return psi.mid(at + 6).split('\n').value(0).toLongLong();
+}
+
+} // namespace bench

@@ -21,4 +21,10 @@ struct ThreadTotals
 ThreadTotals processTotals(pid_t pid);
 ThreadTotals threadTotals(pid_t pid, pid_t tid);
 
+// The calling thread's time waiting for a CPU while runnable (schedstat), in nanoseconds.
+qint64 runQueueWaitNs();
+// Time in which some runnable task waited for a CPU, machine-wide (/proc/pressure/cpu), in
+// microseconds; -1 where the kernel does not tell.
+qint64 cpuPressureUs();
+
 } // namespace bench

@@ -76,6 +76,8 @@ int main(int argc, char *argv[])
     cli.addOption({"count-widgets", "Print the number of widgets of the window and exit."});
     cli.addOption({"only", "Run only these parts (rhythm,latency,flood).", "parts"});
     cli.addOption({"flood-seconds", "Length of the 1920 B/s flood (default 10).", "s", "10"});
+    cli.addOption({"rhythm-scale", "Hold every button k times as long (default 1).", "k", "1"});
+    cli.addOption({"periods", "Only these repeat periods, e.g. 5,150.", "ms"});
     cli.process(app);
 
     bench::FarEnd far;
@@ -96,8 +98,11 @@ int main(int argc, char *argv[])
 
     const QString loadBefore = loadAverage();
     bench::Report report;
-    bench::Bench b{panel, far, report};
+    bench::Bench b{panel, far, report, 10, 1, {}};
     b.floodSeconds = std::max(1, cli.value("flood-seconds").toInt());
+    b.rhythmScale = std::max(1, cli.value("rhythm-scale").toInt());
+    for (const QString &period : cli.value("periods").split(',', Qt::SkipEmptyParts))
+        b.periods << period.toInt();
     const QStringList only = cli.value("only").split(',', Qt::SkipEmptyParts);
     auto wanted = [&](const char *part) { return only.isEmpty() || only.contains(part); };
     if (wanted("rhythm"))

@@ -2,6 +2,7 @@
 
 #include "report.h"
 
+#include <QList>
 #include <QString>
 
 struct LivePanel;
@@ -18,6 +19,8 @@ struct Bench
     FarEnd &far;
     Report &report;
     int floodSeconds = 10;
+    int rhythmScale = 1;  // more repeats of every hold, for a closer look
+    QList<int> periods;   // only these repeat periods; all when empty
 
     QWidget *control(const char *name) const;
 };
