@@ -73,9 +73,10 @@ ThreadTotals threadTotals(pid_t pid, pid_t tid)
 
 namespace bench {
 
-qint64 runQueueWaitNs()
+SchedTimes threadSchedTimes()
 {
-    return readAll(QStringLiteral("/proc/thread-self/schedstat")).split(' ').value(1).toLongLong();
+    const QList<QByteArray> f = readAll(QStringLiteral("/proc/thread-self/schedstat")).split(' ');
+    return {f.value(0).toLongLong(), f.value(1).toLongLong()};
 }
 
 qint64 cpuPressureUs()

@@ -21,8 +21,14 @@ struct ThreadTotals
 ThreadTotals processTotals(pid_t pid);
 ThreadTotals threadTotals(pid_t pid, pid_t tid);
 
-// The calling thread's time waiting for a CPU while runnable (schedstat), in nanoseconds.
-qint64 runQueueWaitNs();
+// The calling thread's time on a CPU and its time waiting for one while runnable (schedstat),
+// in nanoseconds.
+struct SchedTimes
+{
+    qint64 onCpuNs = 0;
+    qint64 waitNs = 0;
+};
+SchedTimes threadSchedTimes();
 // Time in which some runnable task waited for a CPU, machine-wide (/proc/pressure/cpu), in
 // microseconds; -1 where the kernel does not tell.
 qint64 cpuPressureUs();

@@ -45,8 +45,8 @@ constexpr double kLateMs = 1.5;
 // One tick of the panel's Timer1, seen from its own thread.
 struct Tick
 {
-    qint64 entryNs;     // when the repeat handler began
-    qint64 queueWaitNs; // the thread's run-queue wait so far, read after the handler
+    qint64 entryNs; // when the repeat handler began
+    SchedTimes sched; // the thread's time on a CPU and waiting for one so far, after the handler
 };
 
 struct Rhythm
@@ -76,10 +76,11 @@ Rhythm analyse(const std::vector<FarEnd::Command> &all, const QByteArray &code, 
 // Where the late sends lost their time.
 struct Trace
 {
-    int late = 0;        // spacing more than kLateMs too long
-    int wokeLate = 0;    // the repeat handler itself began late
-    int waitedCpu = 0;   // ... while the thread waited for a CPU
-    int slowToWire = 0;  // the handler was on time; the bytes took long to the far end
+    int late = 0;       // spacing more than kLateMs too long
+    int wokeLate = 0;   // the repeat handler itself began late, because the thread ...
+    int busy = 0;       // ... was running (the panel's own work) most of that time
+    int waitedCpu = 0;  // ... was ready but waited for a CPU
+    int slowToWire = 0; // the handler was on time; the bytes took long to the far end
     double queueWaitMs = 0;
     double usualToWireMs = 0; // median time from the repeat handler to the far end
 };
@@ -90,7 +91,7 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
     const auto &t = r.sends;
     if (ticks.empty() || t.size() < 2)
         return tr;
-    tr.queueWaitMs = nsToMs(ticks.back().queueWaitNs - ticks.front().queueWaitNs);
+    tr.queueWaitMs = nsToMs(ticks.back().sched.waitNs - ticks.front().sched.waitNs);
     std::vector<double> toWire; // handler entry to far end, ms
     for (std::size_t n = 1; n < t.size() && n <= ticks.size(); ++n)
         toWire.push_back(nsToMs(t[n] - ticks[n - 1].entryNs));
@@ -107,10 +108,16 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
         const double handlerLate = nsToMs(ticks[n - 1].entryNs - previous) - period;
         if (handlerLate >= late / 2) {
             ++tr.wokeLate;
-            const double waited =
-                n >= 2 ? nsToMs(ticks[n - 1].queueWaitNs - ticks[n - 2].queueWaitNs) : 0;
+            if (n < 2)
+                continue;
+            const SchedTimes &a = ticks[n - 2].sched, &b = ticks[n - 1].sched;
+            // Between two ticks the thread runs for well under a millisecond; what it ran or
+            // waited beyond that came out of the lateness.
+            const double ran = nsToMs(b.onCpuNs - a.onCpuNs), waited = nsToMs(b.waitNs - a.waitNs);
             if (waited >= handlerLate / 2)
                 ++tr.waitedCpu;
+            else if (ran >= handlerLate / 2)
+                ++tr.busy;
         } else if (toWire[n - 1] - usualToWire >= late / 2) {
             ++tr.slowToWire;
         }
@@ -163,17 +170,19 @@ void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floo
                      .arg(panel.sends.size())
                      .arg(p.repeats + 1);
     if (tr.late > 0)
-        notes << QStringLiteral("%1 sends over %2 ms late: %3 woke late (%4 of them waiting for "
-                                "a CPU), %5 slow from handler to far end")
+        notes << QStringLiteral("%1 sends over %2 ms late: %3 woke late (%4 waiting for a CPU, "
+                                "%5 busy, the rest asleep), %6 slow from handler to far end")
                      .arg(tr.late)
                      .arg(kLateMs)
                      .arg(tr.wokeLate)
                      .arg(tr.waitedCpu)
+                     .arg(tr.busy)
                      .arg(tr.slowToWire);
     err.note = notes.join(QStringLiteral("; "));
     err.extra.insert("late_sends", tr.late);
     err.extra.insert("late_woke_late", tr.wokeLate);
     err.extra.insert("late_waiting_for_cpu", tr.waitedCpu);
+    err.extra.insert("late_busy", tr.busy);
     err.extra.insert("late_slow_to_wire", tr.slowToWire);
     err.extra.insert("run_queue_wait_ms", tr.queueWaitMs);
     err.extra.insert("handler_to_far_end_median_ms", tr.usualToWireMs);
@@ -199,12 +208,12 @@ void measureRhythm(Bench &b)
     FloorThread floorThread;
     Form1 *form = b.panel.form.get();
     // Timer1 runs the window's own repeat handler, as the window wired it, and notes the time
-    // before it and the thread's run-queue wait after it (after the send, so as not to delay it).
+    // before it and the thread's scheduling times after it (after the send, not to delay it).
     std::vector<Tick> ticks;
     form->Timer1->setHandler([form, &ticks] {
         const qint64 entry = monoNs();
         form->Timer1_Timer();
-        ticks.push_back({entry, runQueueWaitNs()});
+        ticks.push_back({entry, threadSchedTimes()});
     });
 
     for (Plan p : kPlans) {
