@@ -126,19 +126,29 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
 }
 
 // The floor: a bare periodic QTimer(PreciseTimer) on its own thread that writes the same four
-// bytes straight to its own pseudo-terminal, once at the start and once per tick.
-std::future<void> startTimerFloor(FloorThread &thread, int fd, int period, int repeats)
+// bytes straight to its own pseudo-terminal, once at the start and once per tick. It also notes
+// how late each tick began against its due time, in its own thread: the timer's own resolution.
+struct TimerFloor
+{
+    std::future<void> done;
+    std::shared_ptr<std::vector<double>> lateness; // ms, read once done
+};
+
+TimerFloor startTimerFloor(FloorThread &thread, int fd, int period, int repeats)
 {
     auto done = std::make_shared<std::promise<void>>();
-    std::future<void> result = done->get_future();
-    thread.post([&thread, fd, period, repeats, done] {
+    auto lateness = std::make_shared<std::vector<double>>();
+    TimerFloor floor{done->get_future(), lateness};
+    thread.post([&thread, fd, period, repeats, done, lateness] {
         auto *timer = new QTimer(thread.context());
         timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(period);
-        auto left = std::make_shared<int>(repeats);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, fd, left, done] {
+        const qint64 start = monoNs();
+        QObject::connect(timer, &QTimer::timeout, timer, [=] {
+            const qint64 due = start + qint64(lateness->size() + 1) * period * 1'000'000;
+            lateness->push_back(nsToMs(monoNs() - due));
             [[maybe_unused]] const ssize_t n = ::write(fd, "C3C\r", 4);
-            if (--*left == 0) {
+            if (int(lateness->size()) == repeats) {
                 timer->stop();
                 timer->deleteLater();
                 done->set_value();
@@ -147,11 +157,11 @@ std::future<void> startTimerFloor(FloorThread &thread, int fd, int period, int r
         [[maybe_unused]] const ssize_t n = ::write(fd, "C3C\r", 4);
         timer->start();
     });
-    return result;
+    return floor;
 }
 
 void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floor,
-                const Trace &tr)
+                const Trace &tr, const std::vector<double> &floorLateness)
 {
     const QString name = QStringLiteral("repeat %1 ms").arg(p.period);
     const QString key = QStringLiteral("rhythm.%1ms").arg(p.period);
@@ -197,6 +207,7 @@ void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floo
     drift.floorLabel = err.floorLabel;
     drift.target = "max <= 2";
     drift.met = !panel.drift.empty() && drift.value.max <= 2;
+    drift.extra.insert("floor_tick_lateness_ms", Summary::of(floorLateness).toJson());
     b.report.add(drift);
 }
 
@@ -232,7 +243,7 @@ void measureRhythm(Bench &b)
         ticks.reserve(std::size_t(p.repeats) + 8);
 
         // The floor starts half a period ahead, so that the two never wake at the same instant.
-        std::future<void> floorDone =
+        TimerFloor timerFloor =
             startTimerFloor(floorThread, floorLine.deviceFd(), p.period, p.repeats);
         runEventLoop(std::max(1, p.period / 2));
         QWidget *button = b.control(p.button);
@@ -240,12 +251,14 @@ void measureRhythm(Bench &b)
         QTest::mousePress(button, Qt::LeftButton);
         runEventLoop(p.repeats * p.period + p.period / 2);
         QTest::mouseRelease(button, Qt::LeftButton);
-        floorDone.wait_for(std::chrono::seconds(5));
+        const bool floorDone =
+            timerFloor.done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
         runEventLoop(20);
 
         const Rhythm panel = analyse(b.far.commands(), p.code, p.period, p.repeats);
         const Rhythm floor = analyse(floorLine.commands(), "C3C\r", p.period, p.repeats);
-        addFigures(b, p, panel, floor, trace(panel, ticks, pressNs, p.period));
+        addFigures(b, p, panel, floor, trace(panel, ticks, pressNs, p.period),
+                   floorDone ? *timerFloor.lateness : std::vector<double>{});
     }
     form->Timer1->setHandler([form] { form->Timer1_Timer(); });
 }
