@@ -97,6 +97,7 @@ int main(int argc, char *argv[])
     bench::runEventLoop(200); // shown and painted once
 
     const QString loadBefore = loadAverage();
+    const QDateTime started = QDateTime::currentDateTime();
     bench::Report report;
     bench::Bench b{panel, far, report, 10, 1, {}};
     b.floodSeconds = std::max(1, cli.value("flood-seconds").toInt());
@@ -119,7 +120,7 @@ int main(int argc, char *argv[])
     }
 
     QJsonObject doc{
-        {"date", QDateTime::currentDateTime().toString(Qt::ISODate)},
+        {"date", started.toString(Qt::ISODate)},
         {"load_before", loadBefore},
         {"load_after", loadAverage()},
         {"cores", int(std::thread::hardware_concurrency())},
