@@ -23,6 +23,9 @@ inline qint64 threadCpuNs()
     return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-inline double nsToMs(qint64 ns) { return double(ns) / 1e6; }
+inline double nsToMs(qint64 ns)
+{
+    return double(ns) / 1e6;
+}
 
 } // namespace bench

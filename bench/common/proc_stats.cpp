@@ -45,7 +45,10 @@ QString procDir(pid_t pid)
 
 } // namespace
 
-qint64 residentKb(pid_t pid) { return field(readAll(procDir(pid) + "/status"), "VmRSS"); }
+qint64 residentKb(pid_t pid)
+{
+    return field(readAll(procDir(pid) + "/status"), "VmRSS");
+}
 
 ThreadTotals processTotals(pid_t pid)
 {

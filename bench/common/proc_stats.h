@@ -13,8 +13,8 @@ qint64 residentKb(pid_t pid = 0);
 // CPU time and wake-ups summed over every thread of a process, or of one thread.
 struct ThreadTotals
 {
-    qint64 cpuNs = 0;    // time on a CPU (schedstat)
-    qint64 wakeups = 0;  // voluntary context switches: each one is a sleep that ended
+    qint64 cpuNs = 0;     // time on a CPU (schedstat)
+    qint64 wakeups = 0;   // voluntary context switches: each one is a sleep that ended
     qint64 preempted = 0; // involuntary context switches
     bool ok = false;
 };

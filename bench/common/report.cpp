@@ -73,8 +73,8 @@ Figure Figure::fromJson(const QJsonObject &o)
     if (o.contains("met"))
         f.met = o.value("met").toBool();
     f.note = o.value("note").toString();
-    static const QStringList known = {"n",     "median", "p99",  "max", "key", "label",
-                                      "unit",  "floor",  "target", "met", "note"};
+    static const QStringList known = {"n",    "median", "p99",    "max", "key", "label",
+                                      "unit", "floor",  "target", "met", "note"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key()))
             f.extra.insert(it.key(), it.value());
@@ -103,7 +103,7 @@ int Report::missed() const
 
 void Report::printTable(std::FILE *out) const
 {
-    const QStringList head = {"figure", "unit", "n", "median", "p99", "max",
+    const QStringList head = {"figure",          "unit",   "n", "median", "p99", "max",
                               "floor med / p99", "target", ""};
     std::vector<QStringList> rows{head};
     for (const Figure &f : figures_) {

@@ -27,7 +27,10 @@ Summary Summary::of(std::vector<double> samples)
     return s;
 }
 
-Summary Summary::single(double value) { return Summary{1, value, value, value}; }
+Summary Summary::single(double value)
+{
+    return Summary{1, value, value, value};
+}
 
 QJsonObject Summary::toJson() const
 {

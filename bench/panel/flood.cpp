@@ -27,8 +27,7 @@ namespace {
 class FloodWriter
 {
 public:
-    FloodWriter(std::vector<int> fds, int bytesPerSecond, int chunk, int ms)
-        : written_(fds.size())
+    FloodWriter(std::vector<int> fds, int bytesPerSecond, int chunk, int ms) : written_(fds.size())
     {
         for (auto &w : written_)
             w = 0;
@@ -48,7 +47,8 @@ private:
         int next = 0;
         for (qint64 due = start; due < end; due += step) {
             timespec ts{time_t(due / 1'000'000'000), long(due % 1'000'000'000)};
-            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
+            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+            }
             for (char &c : bytes) // printable, never CR: nothing to decode
                 c = char('0' + (next++ % 43));
             for (std::size_t i = 0; i < fds.size(); ++i) {

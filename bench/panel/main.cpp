@@ -87,7 +87,8 @@ int main(int argc, char *argv[])
     }
     LivePanel panel(far.devicePath());
     if (!panel.warnings.isEmpty() || !panel.port.portOpen()) {
-        std::fprintf(stderr, "odra-bench: the panel did not open %s\n", qPrintable(far.devicePath()));
+        std::fprintf(stderr, "odra-bench: the panel did not open %s\n",
+                     qPrintable(far.devicePath()));
         return 1;
     }
     if (cli.isSet("count-widgets")) {

@@ -34,8 +34,8 @@ struct Plan
 // The order matters: the menu arrow repeats at 200 ms only while no other hold has changed the
 // period since start-up, and at 5 ms after a D.Zoom release.
 constexpr Plan kPlans[] = {
-    {200, 30, "Command5", "C3C\r", nullptr},   {150, 40, "Command15", "C47\r", nullptr},
-    {250, 24, "Command1", "C09\r", nullptr},   {500, 20, "Command6", "C3F\r", nullptr},
+    {200, 30, "Command5", "C3C\r", nullptr},    {150, 40, "Command15", "C47\r", nullptr},
+    {250, 24, "Command1", "C09\r", nullptr},    {500, 20, "Command6", "C3F\r", nullptr},
     {5, 400, "Command5", "C3C\r", "Command48"},
 };
 
@@ -45,7 +45,7 @@ constexpr double kLateMs = 1.5;
 // One tick of the panel's Timer1, seen from its own thread.
 struct Tick
 {
-    qint64 entryNs; // when the repeat handler began
+    qint64 entryNs;   // when the repeat handler began
     SchedTimes sched; // the thread's time on a CPU and waiting for one so far, after the handler
 };
 
@@ -160,8 +160,8 @@ TimerFloor startTimerFloor(FloorThread &thread, int fd, int period, int repeats)
     return floor;
 }
 
-void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floor,
-                const Trace &tr, const std::vector<double> &floorLateness)
+void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floor, const Trace &tr,
+                const std::vector<double> &floorLateness)
 {
     const QString name = QStringLiteral("repeat %1 ms").arg(p.period);
     const QString key = QStringLiteral("rhythm.%1ms").arg(p.period);

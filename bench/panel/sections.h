@@ -19,8 +19,8 @@ struct Bench
     FarEnd &far;
     Report &report;
     int floodSeconds = 10;
-    int rhythmScale = 1;  // more repeats of every hold, for a closer look
-    QList<int> periods;   // only these repeat periods; all when empty
+    int rhythmScale = 1; // more repeats of every hold, for a closer look
+    QList<int> periods;  // only these repeat periods; all when empty
 
     QWidget *control(const char *name) const;
 };

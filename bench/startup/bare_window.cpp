@@ -18,8 +18,7 @@ int main(int argc, char *argv[])
         const QString text = QStringLiteral("W%1").arg(i);
         QWidget *w = i % 2 ? static_cast<QWidget *>(new QLabel(text, &window))
                            : new QPushButton(text, &window);
-        w->setGeometry((i % kColumns) * kWidth, (i / kColumns) * kHeight, kWidth - 2,
-                       kHeight - 2);
+        w->setGeometry((i % kColumns) * kWidth, (i / kColumns) * kHeight, kWidth - 2, kHeight - 2);
     }
     window.setFixedSize(kColumns * kWidth, ((count + kColumns - 1) / kColumns) * kHeight);
     window.show();

@@ -116,7 +116,8 @@ void Launcher::stop(Run &run)
     ::kill(run.pid, SIGTERM);
     int status = 0;
     rusage usage{};
-    while (wait4(run.pid, &status, 0, &usage) < 0 && errno == EINTR) {}
+    while (wait4(run.pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
     run.peakRssKb = usage.ru_maxrss;
     run.pid = -1;
 }
