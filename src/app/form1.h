@@ -128,10 +128,12 @@ private:
     QHash<QString, QWidget *> controls_;
     int heightTwips_ = 0;
 
-    // The RXD line of ReceiveBuffer, kept in step with it so that each notification renders
-    // only the characters it brought.
-    QString rxdLine_;
+    // The RXD line lives on Label12 alone. While the label still shows what was rendered there
+    // last (its revision is the one noted), a notification renders only the characters it
+    // brought and adds them to the label's line, so its cost does not grow with the buffer;
+    // a second copy of the line would have to be copied whole at every notification.
     qsizetype rxdRendered_ = 0;
+    qint64 rxdRevision_ = -1; // -1: the label does not show ReceiveBuffer
 
     // The hold buttons by widget, for the mouse events.
     QHash<QObject *, const panel::Hold *> holdButtons_;

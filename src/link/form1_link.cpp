@@ -35,9 +35,15 @@ void Form1::Hyouji(const QString &data, quint8 mode)
     }
 
     if (&data == &ReceiveBuffer) {
-        appendTraffic(rxdLine_, QStringView(ReceiveBuffer).mid(rxdRendered_));
+        if (Label12->revision() == rxdRevision_) {
+            QString tokens;
+            appendTraffic(tokens, QStringView(ReceiveBuffer).mid(rxdRendered_));
+            Label12->appendText(tokens);
+        } else {
+            Label12->setText(renderTraffic(ReceiveBuffer));
+        }
         rxdRendered_ = ReceiveBuffer.size();
-        Label12->setText(rxdLine_);
+        rxdRevision_ = Label12->revision();
     } else {
         Label12->setText(renderTraffic(data));
     }
@@ -81,6 +87,6 @@ void Form1::appendReceived(const QString &chars)
 void Form1::emptyReceiveBuffer()
 {
     ReceiveBuffer.clear();
-    rxdLine_ = QStringLiteral(" ");
     rxdRendered_ = 0;
+    rxdRevision_ = -1;
 }

@@ -123,6 +123,11 @@ bool QtSerialPort::output(const QByteArray &bytes)
     // write() queues the whole string and returns at once; the bytes reach the line in order.
     if (serial_.write(bytes) != bytes.size())
         return fail(tr("Writing to COM%1 failed: %2").arg(port_).arg(serial_.errorString()));
+    // Left to itself QSerialPort hands the bytes to the driver on the event loop's next pass,
+    // after the repaints the send has just caused; at a 5 ms repeat that put a repaint in front
+    // of nearly every send. flush() hands them over now, without blocking; whatever the driver
+    // cannot take yet still goes out later, in order.
+    serial_.flush();
     return true;
 }
 

@@ -47,7 +47,23 @@ void PanelLabel::setText(const QString &text)
     if (text_ == text)
         return;
     text_ = text;
+    ++revision_;
     update();
+}
+
+void PanelLabel::appendText(QStringView more)
+{
+    if (more.isEmpty())
+        return;
+    // A long left-aligned line that grows at its end looks the same, since only its first
+    // characters can be seen: it is not repainted. Under a flood of received characters the RXD
+    // line grows at every notification, and repainting it each time would cost far more than
+    // the receiving.
+    const bool unchanged = (align_ & Qt::AlignLeft) && text_.size() >= kMostVisibleChars;
+    text_ += more;
+    ++revision_;
+    if (!unchanged)
+        update();
 }
 
 void PanelLabel::setAlignment(Qt::Alignment a)

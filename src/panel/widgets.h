@@ -16,7 +16,12 @@ public:
     explicit PanelLabel(QWidget *parent = nullptr);
 
     void setText(const QString &text);
+    // Adds characters at the end of the line, at the cost of those characters alone.
+    void appendText(QStringView more);
     QString text() const { return text_; }
+    // Changes whenever the text does, so that a writer can tell whether the label still shows
+    // what it wrote there last.
+    qint64 revision() const { return revision_; }
     void setAlignment(Qt::Alignment a);
     Qt::Alignment alignment() const { return align_; }
     // A single black line around the label, whatever colour its text has.
@@ -28,6 +33,7 @@ protected:
 
 private:
     QString text_;
+    qint64 revision_ = 0;
     Qt::Alignment align_ = Qt::AlignLeft;
     bool border_ = false;
 };

@@ -21,6 +21,8 @@ private slots:
     void settingsFrameClosesAfterFiveSeconds();
     void monitorStateTable();
     void replyInPieces();
+    void rxdLineAfterOtherWrites_data();
+    void rxdLineAfterOtherWrites();
     void lateReplyShownThenDroppedByNextWindow();
     void secondSendKeepsBuffer();
     void sendOnClosedPort();
@@ -250,6 +252,34 @@ void LinkTest::replyInPieces()
     g.send("C00\r");
     g.port.receive("00\r");
     QCOMPARE(g.rxd(), " 0 0 CR ");
+}
+
+void LinkTest::rxdLineAfterOtherWrites_data()
+{
+    QTest::addColumn<QString>("between"); // what happens between the first piece and the rest
+    QTest::addColumn<QByteArray>("rest");
+    QTest::newRow("nothing") << "" << QByteArray("0\r");
+    QTest::newRow("display cleared mid-reply") << "clear" << QByteArray("0\r");
+    QTest::newRow("someone else's RXD line") << "other" << QByteArray("0\r");
+    QTest::newRow("long line in many pieces") << "" << QByteArray(900, 'A');
+}
+
+// The RXD line is built up piece by piece on the label; whatever else wrote the label in
+// between, the next piece shows the whole buffer again.
+void LinkTest::rxdLineAfterOtherWrites()
+{
+    QFETCH(QString, between);
+    QFETCH(QByteArray, rest);
+    FormFixture f;
+    f.send("C00\r");
+    f.port.receive("8");
+    if (between == "clear")
+        f.form->Timer4_Timer();
+    else if (between == "other")
+        f.form->Hyouji(QStringLiteral("xyz"), 2);
+    for (qsizetype i = 0; i < rest.size(); i += 100)
+        f.port.receive(rest.mid(i, 100));
+    QCOMPARE(f.rxd(), renderTraffic(QString::fromLatin1("8" + rest)));
 }
 
 void LinkTest::lateReplyShownThenDroppedByNextWindow()
