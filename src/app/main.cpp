@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "core/qt_scheduler.h"
+#include "core/kernel_scheduler.h"
 #include "link/qt_serial_port.h"
 
 #include <QApplication>
@@ -11,9 +11,9 @@ int main(int argc, char *argv[])
     // One look on every desktop, so that each button shows its own colour.
     QApplication::setStyle(QStringLiteral("Fusion"));
 
-    QtScheduler scheduler;
+    const auto scheduler = makeEventLoopScheduler();
     QtSerialPort port;
-    Form1 window(scheduler, port);
+    Form1 window(*scheduler, port);
     window.show();
     return QApplication::exec();
 }

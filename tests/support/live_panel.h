@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/form1.h"
-#include "core/qt_scheduler.h"
+#include "core/kernel_scheduler.h"
 #include "link/qt_serial_port.h"
 #include "panel/widgets.h"
 #include "quiet_platform.h"
@@ -14,7 +14,7 @@
 // Warnings are recorded instead of shown, and END does not end the test.
 struct LivePanel
 {
-    QtScheduler scheduler;
+    std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
     QtSerialPort port;
     QStringList warnings;
     std::unique_ptr<Form1> form;
@@ -26,7 +26,7 @@ struct LivePanel
         Form1::Platform platform;
         platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
         platform.endProgram = [] {};
-        form = std::make_unique<Form1>(scheduler, port, platform);
+        form = std::make_unique<Form1>(*scheduler, port, platform);
         form->setHeight(9100); // every control in view
         form->show();
     }

@@ -1,5 +1,6 @@
 // The manual clock must behave as the window timers do on the event loop, or every timing test
 // built on it proves nothing.
+#include "core/kernel_scheduler.h"
 #include "core/manual_scheduler.h"
 
 #include <QtTest>
@@ -27,6 +28,7 @@ private slots:
     void tiesFireInArmingOrder();
     void handlerMayStopAnotherDueTimer();
     void handlerRetimesItself();
+    void kernelTimersOnTheEventLoop();
 };
 
 void SchedulerTest::periodicWithoutDrift()
@@ -136,5 +138,41 @@ void SchedulerTest::handlerRetimesItself()
     QCOMPARE(clock.nextDue(), -1);
 }
 
-QTEST_APPLESS_MAIN(SchedulerTest)
+// The program's own timers on real time: only what no busy machine can spoil is asserted.
+void SchedulerTest::kernelTimersOnTheEventLoop()
+{
+    KernelScheduler clock;
+    QVERIFY(clock.isValid());
+    int fast = 0, once = 0;
+    auto repeat = clock.createTimer(5);
+    auto single = clock.createTimer(20);
+    repeat->setHandler([&] {
+        ++fast;
+        repeat->setEnabled(true); // a running timer goes on counting
+    });
+    single->setHandler([&] {
+        ++once;
+        single->setEnabled(false);
+    });
+    const qint64 t0 = clock.nowMs();
+    repeat->setEnabled(true);
+    single->setEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(fast >= 20, 10000);
+    const qint64 elapsed = clock.nowMs() - t0;
+    QVERIFY2(fast <= elapsed / 5 + 1, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(fast).arg(elapsed)));
+    QCOMPARE(once, 1);
+
+    repeat->setEnabled(false);
+    const int stopped = fast;
+    repeat->setInterval(1); // re-timing a stopped timer leaves it stopped
+    QTest::qWait(50);
+    QCOMPARE(fast, stopped);
+    QCOMPARE(once, 1);
+
+    single->setInterval(10);
+    single->setEnabled(true);
+    QTRY_COMPARE_WITH_TIMEOUT(once, 2, 10000);
+}
+
+QTEST_GUILESS_MAIN(SchedulerTest)
 #include "tst_scheduler.moc"

@@ -8,7 +8,7 @@
 
 #include "app/form1.h"
 #include "core/manual_scheduler.h"
-#include "core/qt_scheduler.h"
+#include "core/kernel_scheduler.h"
 #include "fake_serial_port.h"
 #include "link/qt_serial_port.h"
 #include "panel/widgets.h"
@@ -100,9 +100,9 @@ int renderViews(const QDir &dir, bool dense)
 // the projector's answer to STATUS.
 int renderLive(const QDir &dir)
 {
-    QtScheduler scheduler;
+    const auto scheduler = makeEventLoopScheduler();
     QtSerialPort port;
-    Form1 window(scheduler, port, quietPlatform());
+    Form1 window(*scheduler, port, quietPlatform());
     window.show();
     window.Form_KeyDown(Qt::Key_J, 2);
     window.Image1_DblClick();
