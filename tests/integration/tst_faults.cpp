@@ -119,6 +119,9 @@ private slots:
     void floodWhileHolding();
     void hugeTypedCommand();
     void rapidPortAndSpeedSwitching();
+    void commandJustBeforeTheLineCloses_data();
+    void commandJustBeforeTheLineCloses();
+    void portChangeRightAfterTheHangUp();
 };
 
 void FaultsTest::unplugged_data()
@@ -489,6 +492,57 @@ void FaultsTest::rapidPortAndSpeedSwitching()
     QCOMPARE(panel.port.writesRefused, 0);
     const double cpu = cpuInQuietSecond();
     QVERIFY2(cpu < kIdleCpuSeconds, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpu)));
+}
+
+void FaultsTest::commandJustBeforeTheLineCloses_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("the other port") << "Option2";
+    QTest::newRow("the same port again") << "Option1";
+    QTest::newRow("another speed") << "Option10";
+    QTest::newRow("END") << "Command16";
+}
+
+void FaultsTest::commandJustBeforeTheLineCloses()
+{
+    // A click and the next choice handled in one turn of the event loop, as after a busy moment:
+    // the command was taken while the port was open, so it reaches the line before the port
+    // closes, and reopening the port does not throw it away.
+    QFETCH(QString, then);
+    PseudoTerminal com1, com2;
+    Panel panel(com1.devicePath(), com2.devicePath());
+    panel.click("Command33");
+    panel.click("Command17");
+    if (then == "Command16")
+        panel.form->Command16_Click();
+    else
+        panel.click(then.toLatin1().constData());
+    QCOMPARE(com1.readAtLeast(4, kWait), QByteArray("C00\r"));
+    QCOMPARE(panel.port.taken, QByteArray("C00\r"));
+    QVERIFY(com1.readFor(100).isEmpty());
+    QVERIFY(com2.readFor(10).isEmpty());
+}
+
+void FaultsTest::portChangeRightAfterTheHangUp()
+{
+    // The line goes just as the operator changes port, before the panel has noticed: what was
+    // queued for the old line fails there, and that failure must not be reported against, or
+    // close, the port just opened.
+    PseudoTerminal com1, com2;
+    Panel panel(com1.devicePath(), com2.devicePath());
+    panel.form->Text1->setText(QString(200000, QLatin1Char('A')));
+    panel.click("Command95");
+    QTest::qWait(50); // the old line's buffer is full, the rest still queued in the port
+    com1.closeFarEnd();
+    panel.choose("Option2");
+    QVERIFY(panel.port.portOpen());
+    QCOMPARE(panel.port.commPort(), 2);
+    QTest::qWait(300);
+    QVERIFY2(panel.warnings.isEmpty(), qPrintable(panel.warnings.join('\n')));
+    QVERIFY(panel.port.portOpen());
+    panel.click("Command44");
+    QCOMPARE(com2.readAtLeast(4, kWait), QByteArray("CR0\r"));
+    QVERIFY(com2.readFor(100).isEmpty());
 }
 
 QTEST_MAIN(FaultsTest)
