@@ -4,7 +4,7 @@ TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench install screenshots clean
+.PHONY: all deps configure build run test test-sanitize bench install screenshots clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (leaks included),
+# in its own build. Debug: quicker to compile, and Qt's assertions on.
+test-sanitize: deps
+	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DODRA_SANITIZE=ON -DODRA_WERROR=ON \
+	  $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	@cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench:
 	@$(MAKE) --no-print-directory build BUILD=build-release TYPE=Release
