@@ -53,6 +53,13 @@ fuzz: deps
 	  grep -E '^#[0-9]+[[:space:]]+DONE' build-fuzz/$$t.log | sed 's/^/  /'; \
 	done
 
+# The panel holding a 5 ms menu arrow against the noisy simulator for SOAK_MINUTES: memory at
+# the start and the end, and every send counted at both ends. Not part of CI.
+SOAK_MINUTES ?= 10
+soak: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target odra-soak odra-projector-sim
+	@$(BUILD)/odra-soak --minutes $(SOAK_MINUTES) --noise 200 --log $(BUILD)/soak-sim.log
+
 bench:
 	@$(MAKE) --no-print-directory build BUILD=build-release TYPE=Release
 	@scripts/run-bench build-release $(BUILD)

@@ -25,7 +25,12 @@ public:
     bool setPortOpen(bool open) override { return relay(real_.setPortOpen(open)); }
     bool portOpen() const override { return real_.portOpen(); }
     bool output(const QByteArray &bytes) override;
-    QByteArray input() override { return real_.input(); }
+    QByteArray input() override
+    {
+        const QByteArray bytes = real_.input();
+        bytesRead += bytes.size();
+        return bytes;
+    }
     int commEvent() const override { return real_.commEvent(); }
 
     QString devicePath() const { return real_.devicePath(); }
@@ -35,6 +40,7 @@ public:
     QList<qint64> takenAtMs;
     int writesTaken = 0;
     int writesRefused = 0;
+    qint64 bytesRead = 0;
 
 private:
     bool relay(bool ok);
