@@ -205,6 +205,15 @@ private:
         checkBufferKeptOrEmptied(b);
         const QString rxd = form_->Label12->text();
         FUZZ_CHECK(rxd == b.rxd || rxd.isEmpty() || rxd == kNoReply, "the RXD line changed");
+        if (held == 0 && rxd != b.rxd) {
+            // Without a repeat, only the end of the reply window shows the marker, and only for
+            // a command that got nothing; only the display clear blanks, and it blanks all three.
+            if (rxd == kNoReply)
+                FUZZ_CHECK(b.awaiting == 1, "the no-reply marker after a reply");
+            else
+                FUZZ_CHECK(form_->Label11->text().isEmpty() && form_->Label22->text().isEmpty(),
+                           "the RXD line blanked alone");
+        }
         const QString status = form_->Label22->text();
         FUZZ_CHECK(status == b.status || status.isEmpty() || status == notOpen(b.port),
                    "the status line changed on a timer");
