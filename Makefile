@@ -4,7 +4,7 @@ TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench install screenshots clean
+.PHONY: all deps configure build run test test-sanitize fuzz soak bench install screenshots clean
 
 all: build
 
@@ -27,6 +27,42 @@ run: configure
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (leaks included),
+# in its own build. Debug: quicker to compile, and Qt's assertions on.
+test-sanitize: deps
+	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DODRA_SANITIZE=ON -DODRA_WERROR=ON \
+	  $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	@cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built by clang in build-fuzz, each run for FUZZ_SECONDS. New inputs go to
+# build-fuzz/corpus, the seeds in fuzz/corpus stay as they are; a failing input is kept in
+# build-fuzz/artifacts and its log in build-fuzz/<target>.log.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_receive
+fuzz: deps
+	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DODRA_FUZZ=ON -DODRA_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@mkdir -p build-fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; \
+	  case $$t in fuzz_receive) extra="-len_control=0 -max_len=2048";; *) extra="";; esac; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
+	    build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$extra \
+	    -artifact_prefix=build-fuzz/artifacts/$$t- build-fuzz/corpus/$$t fuzz/corpus/$$t \
+	    >build-fuzz/$$t.log 2>&1 || { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
+	  grep -E '^#[0-9]+[[:space:]]+DONE' build-fuzz/$$t.log | sed 's/^/  /'; \
+	done
+
+# The panel holding a 5 ms menu arrow against the noisy simulator for SOAK_MINUTES: memory at
+# the start and the end, and every send counted at both ends. Not part of CI.
+SOAK_MINUTES ?= 10
+soak: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target odra-soak odra-projector-sim
+	@$(BUILD)/odra-soak --minutes $(SOAK_MINUTES) --noise 200 --log $(BUILD)/soak-sim.log
 
 bench:
 	@$(MAKE) --no-print-directory build BUILD=build-release TYPE=Release

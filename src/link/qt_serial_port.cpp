@@ -12,9 +12,19 @@ QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
 
 QtSerialPort::~QtSerialPort()
 {
-    // Leave nothing half-written in the driver's queue unflushed on the way out.
-    if (serial_.isOpen())
-        serial_.close();
+    closeFlushed();
+}
+
+void QtSerialPort::closeFlushed()
+{
+    if (!serial_.isOpen())
+        return;
+    // QSerialPort writes from its own queue when the event loop next turns, and close() throws
+    // that queue away: a command clicked just before a port change or END would be lost. Hand
+    // the line what it takes now, without waiting.
+    serial_.flush();
+    serial_.close();
+    losing_ = false; // closed on purpose: a failure while flushing is no loss to report
 }
 
 bool QtSerialPort::setCommPort(int port)
@@ -66,8 +76,7 @@ bool QtSerialPort::setPortOpen(bool open)
     clearFailure();
     if (!open) {
         losing_ = false; // closed on purpose: nothing left to report
-        if (serial_.isOpen())
-            serial_.close();
+        closeFlushed();
         serial_.clearError();
         return true;
     }
@@ -88,8 +97,9 @@ bool QtSerialPort::setPortOpen(bool open)
         serial_.clearError();
         return fail(why);
     }
-    // Bytes that waited in the driver before we opened are not a reply to anything.
-    serial_.clear(QSerialPort::AllDirections);
+    // Bytes that waited in the driver before we opened are not a reply to anything. The output
+    // queue is left alone: all it can hold is what we wrote just before reopening the same port.
+    serial_.clear(QSerialPort::Input);
     serial_.clearError();
     return true;
 }

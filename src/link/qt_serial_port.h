@@ -31,6 +31,7 @@ private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void finishLoss();
+    void closeFlushed();
     bool applySettings();
     QString describeOpenFailure(QSerialPort::SerialPortError error) const;
 

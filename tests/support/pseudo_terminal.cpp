@@ -47,6 +47,16 @@ bool PseudoTerminal::write(const QByteArray &bytes)
     return done == bytes.size();
 }
 
+qsizetype PseudoTerminal::writeSome(const char *bytes, qsizetype size)
+{
+    if (master_ < 0)
+        return -1;
+    const ssize_t n = ::write(master_, bytes, size_t(size));
+    if (n >= 0)
+        return n;
+    return errno == EAGAIN || errno == EINTR ? 0 : -1;
+}
+
 QByteArray PseudoTerminal::readFor(int ms)
 {
     QByteArray out;

@@ -21,6 +21,9 @@ public:
     // The far end: write bytes, read what arrived within a time limit, close (a hang-up).
     // The reads keep the caller's event loop turning, so that a panel in the same process works.
     bool write(const QByteArray &bytes);
+    // One write of as much as the line takes now: the count taken, 0 when it is full, -1 when it
+    // is gone. Safe from another thread while this one reads.
+    qsizetype writeSome(const char *bytes, qsizetype size);
     QByteArray readFor(int ms);
     // Reads until at least n bytes arrived or timeoutMs passed.
     QByteArray readAtLeast(int n, int timeoutMs);
