@@ -9,7 +9,7 @@
 #include "recording_port.h"
 
 #include "app/form1.h"
-#include "core/qt_scheduler.h"
+#include "core/kernel_scheduler.h"
 #include "panel/widgets.h"
 
 #include <QLineEdit>
@@ -59,7 +59,7 @@ QByteArray times(const QByteArray &bytes, qsizetype n)
 // are recorded instead of shown.
 struct Panel
 {
-    QtScheduler scheduler;
+    std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
     RecordingPort port;
     QStringList warnings;
     std::unique_ptr<Form1> form;
@@ -72,7 +72,7 @@ struct Panel
         Form1::Platform platform;
         platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
         platform.endProgram = [] {};
-        form = std::make_unique<Form1>(scheduler, port, platform);
+        form = std::make_unique<Form1>(*scheduler, port, platform);
         form->setHeight(9100); // every control in view
         form->show();
     }

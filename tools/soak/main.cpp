@@ -8,7 +8,7 @@
 #include "recording_port.h"
 
 #include "app/form1.h"
-#include "core/qt_scheduler.h"
+#include "core/kernel_scheduler.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,13 +117,13 @@ int main(int argc, char *argv[])
     const QString device = QString::fromLocal8Bit(sim.readLine().trimmed());
     qputenv("ODRA_COM1", device.toLocal8Bit());
 
-    QtScheduler scheduler;
+    const auto scheduler = makeEventLoopScheduler(); // the program's own timers
     RecordingPort port;
     QStringList warnings;
     Form1::Platform platform;
     platform.warning = [&](Form1 *, const QString &text) { warnings << text; };
     platform.endProgram = [] {};
-    Form1 form(scheduler, port, platform);
+    Form1 form(*scheduler, port, platform);
     form.setHeight(9100);
     form.show();
     if (!port.portOpen()) {
@@ -174,7 +174,7 @@ int main(int argc, char *argv[])
     wait(1000);
     const double rssStart = rssMegabytes();
     double rssMost = rssStart;
-    const qint64 pressedAt = scheduler.nowMs();
+    const qint64 pressedAt = scheduler->nowMs();
     mouse(arrow, QEvent::MouseButtonPress);
 
     QTimer progress;
@@ -193,7 +193,7 @@ int main(int argc, char *argv[])
 
     const double rssEnd = rssMegabytes();
     rssMost = std::max(rssMost, rssEnd);
-    const qint64 releasedAt = scheduler.nowMs();
+    const qint64 releasedAt = scheduler->nowMs();
     mouse(arrow, QEvent::MouseButtonRelease);
     const qint64 holdMs = releasedAt - pressedAt;
     checker.stop();
