@@ -4,6 +4,7 @@
 // asked to, and must put every byte it was asked to write on the line, in order, while the line
 // is up. Bounds are generous: a busy machine must not fail these.
 #include "link/traffic.h"
+#include "fd_io.h"
 #include "pseudo_terminal.h"
 #include "quiet_platform.h"
 #include "recording_port.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <thread>
 
-#include <sys/resource.h>
 
 namespace {
 
@@ -30,21 +30,13 @@ constexpr int kWait = 10000;
 // to none, a busy loop all of it.
 constexpr double kIdleCpuSeconds = 0.5;
 
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // The CPU time spent in one second of the event loop, after a moment to settle.
 double cpuInQuietSecond()
 {
     QTest::qWait(200);
-    const double before = cpuSeconds();
+    const double before = processCpuSeconds();
     QTest::qWait(1000);
-    return cpuSeconds() - before;
+    return processCpuSeconds() - before;
 }
 
 QByteArray times(const QByteArray &bytes, qsizetype n)

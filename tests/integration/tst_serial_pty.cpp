@@ -1,25 +1,12 @@
 // The window on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
+#include "fd_io.h"
 #include "live_panel.h"
 #include "pseudo_terminal.h"
 
 #include <QRadioButton>
 #include <QSerialPort>
 #include <QtTest>
-
-#include <sys/resource.h>
-
-namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 class SerialPtyTest : public QObject
 {
@@ -119,9 +106,9 @@ void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
     QVERIFY(!panel.port.portOpen());
 
     // A second of the event loop after the loss: no busy loop, no second warning.
-    const double before = cpuSeconds();
+    const double before = processCpuSeconds();
     QTest::qWait(1000);
-    const double spent = cpuSeconds() - before;
+    const double spent = processCpuSeconds() - before;
     QVERIFY2(spent < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(spent)));
     QCOMPARE(panel.warnings.size(), 1);
     panel.send(QStringLiteral("C00\r"));

@@ -1,5 +1,7 @@
 #include "device_client.h"
 
+#include "fd_io.h"
+
 #include <QElapsedTimer>
 
 #include <cerrno>
@@ -35,22 +37,7 @@ void DeviceClient::close()
     fd_ = -1;
 }
 
-bool DeviceClient::send(const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (fd_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd_, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            return false;
-        }
-    }
-    return done == bytes.size();
-}
+bool DeviceClient::send(const QByteArray &bytes) { return writeAll(fd_, bytes); }
 
 QByteArray DeviceClient::read(qsizetype n, int timeoutMs, int *chunks)
 {

@@ -1,5 +1,7 @@
 #include "pseudo_terminal.h"
 
+#include "fd_io.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -30,22 +32,7 @@ PseudoTerminal::~PseudoTerminal()
         ::close(slave_);
 }
 
-bool PseudoTerminal::write(const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (master_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{master_, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            return false;
-        }
-    }
-    return done == bytes.size();
-}
+bool PseudoTerminal::write(const QByteArray &bytes) { return writeAll(master_, bytes); }
 
 qsizetype PseudoTerminal::writeSome(const char *bytes, qsizetype size)
 {
