@@ -3,15 +3,12 @@
 // about. Whatever happens the panel must not crash, hang or spin, must write nothing it was not
 // asked to, and must put every byte it was asked to write on the line, in order, while the line
 // is up. Bounds are generous: a busy machine must not fail these.
-#include "link/traffic.h"
 #include "fd_io.h"
+#include "live_panel.h"
 #include "pseudo_terminal.h"
-#include "quiet_platform.h"
 #include "recording_port.h"
 
-#include "app/form1.h"
-#include "core/kernel_scheduler.h"
-#include "panel/widgets.h"
+#include "link/traffic.h"
 
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -47,38 +44,14 @@ QByteArray times(const QByteArray &bytes, qsizetype n)
     return out;
 }
 
-// The real window with COM1 and COM2 on the given devices and every write on record. Warnings
-// are recorded instead of shown.
-struct Panel
+// The real window with every write on record; COM2 points nowhere unless given.
+struct Panel : BasicLivePanel<RecordingPort>
 {
-    std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
-    RecordingPort port;
-    QStringList warnings;
-    std::unique_ptr<Form1> form;
-
     explicit Panel(const QString &com1, const QString &com2 = QStringLiteral("/dev/odra-no-com2"))
+        : BasicLivePanel(com1, com2)
     {
-        quietOffscreenPlatform();
-        qputenv("ODRA_COM1", com1.toLocal8Bit());
-        qputenv("ODRA_COM2", com2.toLocal8Bit());
-        Form1::Platform platform;
-        platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
-        platform.endProgram = [] {};
-        form = std::make_unique<Form1>(*scheduler, port, platform);
-        form->setHeight(9100); // every control in view
-        form->show();
     }
 
-    QWidget *control(const char *name) const
-    {
-        QWidget *w = form->control(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
-    void click(const char *name) { QTest::mouseClick(control(name), Qt::LeftButton); }
-    void press(const char *name) { QTest::mousePress(control(name), Qt::LeftButton); }
-    void release(const char *name) { QTest::mouseRelease(control(name), Qt::LeftButton); }
     // An option of the settings frame, chosen as the operator does: COM, then the option.
     void choose(const char *option)
     {
@@ -91,7 +64,6 @@ struct Panel
         press("Command48");
         release("Command48");
     }
-    QString statusLine() const { return form->Label22->text(); }
 };
 
 } // namespace

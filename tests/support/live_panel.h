@@ -10,19 +10,22 @@
 
 #include <memory>
 
-// The real window on real timers and the real QSerialPort, with COM1 on the given device.
+// The real window on the program's own timers and a real serial port (QtSerialPort, or a port
+// built on it that keeps a record), with COM1 (and COM2, when given) on the given devices.
 // Warnings are recorded instead of shown, and END does not end the test.
-struct LivePanel
+template <typename Port> struct BasicLivePanel
 {
     std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
-    QtSerialPort port;
+    Port port;
     QStringList warnings;
     std::unique_ptr<Form1> form;
 
-    explicit LivePanel(const QString &device)
+    explicit BasicLivePanel(const QString &com1, const QString &com2 = QString())
     {
         quietOffscreenPlatform();
-        qputenv("ODRA_COM1", device.toLocal8Bit());
+        qputenv("ODRA_COM1", com1.toLocal8Bit());
+        if (!com2.isEmpty())
+            qputenv("ODRA_COM2", com2.toLocal8Bit());
         Form1::Platform platform;
         platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
         platform.endProgram = [] {};
@@ -35,17 +38,25 @@ struct LivePanel
     QString rxd() const { return form->Label12->text(); }
     QString statusLine() const { return form->Label22->text(); }
 
-    void click(const QString &name)
+    QWidget *control(const QString &name) const
     {
         QWidget *w = form->control(name);
         if (!w)
             qFatal("no control %s", qPrintable(name));
-        QTest::mouseClick(w, Qt::LeftButton);
+        return w;
     }
+    void click(const QString &name) { QTest::mouseClick(control(name), Qt::LeftButton); }
+    void press(const QString &name) { QTest::mousePress(control(name), Qt::LeftButton); }
+    void release(const QString &name) { QTest::mouseRelease(control(name), Qt::LeftButton); }
 
     void send(const QString &command)
     {
         form->LastCommand = command;
         form->Hyouji(form->LastCommand, 1);
     }
+};
+
+struct LivePanel : BasicLivePanel<QtSerialPort>
+{
+    using BasicLivePanel::BasicLivePanel;
 };
