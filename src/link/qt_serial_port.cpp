@@ -1,7 +1,5 @@
 #include "link/qt_serial_port.h"
 
-#include <QFileInfo>
-
 QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
 {
     LineSettings::parse(settingsText_, &line_);
