@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -25,6 +26,21 @@ struct Figure
     std::optional<bool> met;
     QString note;
     QJsonObject extra; // further detail for bench.json only
+
+    Figure() = default;
+    Figure(QString key, QString label, QString unit, Summary value)
+        : key(std::move(key)), label(std::move(label)), unit(std::move(unit)),
+          value(std::move(value))
+    {
+    }
+    // Another figure of the same measurement: same unit and the same floor, no target.
+    Figure sibling(QString otherKey, QString otherLabel, Summary otherValue) const
+    {
+        Figure f(std::move(otherKey), std::move(otherLabel), unit, std::move(otherValue));
+        f.floor = floor;
+        f.floorLabel = floorLabel;
+        return f;
+    }
 
     QJsonObject toJson() const;
     static Figure fromJson(const QJsonObject &o);

@@ -82,33 +82,18 @@ void clickToWire(Bench &b)
         keep(raw, toWire(floorLine, t0));
     }
 
-    Figure f;
-    f.key = "click_to_wire.click";
-    f.label = "click ON -> first byte on the line";
-    f.unit = "ms";
-    f.value = Summary::of(click);
+    Figure f("click_to_wire.click", "click ON -> first byte on the line", "ms", Summary::of(click));
     f.floor = Summary::of(raw);
     f.floorLabel = "write(2) of the same bytes to a pseudo-terminal, same rounds";
     f.target = "median <= 0.5";
     f.met = f.value.n >= kClickRounds / 2 && f.value.median <= 0.5;
     b.report.add(f);
 
-    Figure r;
-    r.key = "click_to_wire.release";
-    r.label = "release of ON -> first byte";
-    r.unit = "ms";
-    r.value = Summary::of(release);
-    r.floor = f.floor;
-    r.floorLabel = f.floorLabel;
-    b.report.add(r);
+    b.report.add(
+        f.sibling("click_to_wire.release", "release of ON -> first byte", Summary::of(release)));
 
-    Figure d;
-    d.key = "click_to_wire.handler";
-    d.label = "ON handler called directly -> first byte";
-    d.unit = "ms";
-    d.value = Summary::of(direct);
-    d.floor = f.floor;
-    d.floorLabel = f.floorLabel;
+    Figure d = f.sibling("click_to_wire.handler", "ON handler called directly -> first byte",
+                         Summary::of(direct));
     d.note = "the click minus this: the synthesised mouse events and the press's repaint";
     b.report.add(d);
 }
@@ -215,25 +200,16 @@ void replyToStatusLine(Bench &b)
     QObject::disconnect(conn);
     form.Label22->removeEventFilter(&watch);
 
-    Figure f;
-    f.key = "reply_to_status.painted";
-    f.label = "reply \"80\" CR -> \" Stand by\" painted";
-    f.unit = "ms";
-    f.value = Summary::of(painted);
+    Figure f("reply_to_status.painted", "reply \"80\" CR -> \" Stand by\" painted", "ms",
+             Summary::of(painted));
     f.floor = Summary::of(bare);
     f.floorLabel = "bare QSerialPort readyRead on its own thread and line, same rounds";
     f.target = "median <= 1";
     f.met = f.value.n >= kReplyRounds / 2 && f.value.median <= 1;
     b.report.add(f);
 
-    Figure t;
-    t.key = "reply_to_status.text";
-    t.label = "reply \"80\" CR -> status line text set";
-    t.unit = "ms";
-    t.value = Summary::of(text);
-    t.floor = f.floor;
-    t.floorLabel = f.floorLabel;
-    b.report.add(t);
+    b.report.add(f.sibling("reply_to_status.text", "reply \"80\" CR -> status line text set",
+                           Summary::of(text)));
 }
 
 } // namespace

@@ -169,18 +169,11 @@ int main(int argc, char *argv[])
                 start.value.median <= 2 * start.floor->median;
     report.add(start);
 
-    bench::Figure opened;
-    opened.key = "startup.port_open";
-    opened.label = "start-up: exec -> port open";
-    opened.unit = "ms";
-    opened.value = bench::Summary::of(open);
-    report.add(opened);
+    report.add(bench::Figure("startup.port_open", "start-up: exec -> port open", "ms",
+                             bench::Summary::of(open)));
 
-    bench::Figure mem;
-    mem.key = "startup.peak_rss";
-    mem.label = "start-up: peak resident set";
-    mem.unit = "MB";
-    mem.value = bench::Summary::of(rss);
+    bench::Figure mem("startup.peak_rss", "start-up: peak resident set", "MB",
+                      bench::Summary::of(rss));
     mem.floor = bench::Summary::of(bareRss);
     mem.floorLabel = start.floorLabel;
     mem.target = "<= 40";
