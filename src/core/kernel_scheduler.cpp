@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr qint64 kNsPerMs = 1000000;
-
 qint64 monotonicNs()
 {
 #ifdef Q_OS_LINUX
@@ -28,53 +26,7 @@ qint64 monotonicNs()
 
 } // namespace
 
-class KernelScheduler::Timer final : public WindowTimer
-{
-public:
-    Timer(KernelScheduler *owner, int intervalMs)
-        : owner_(owner), interval_(std::max(intervalMs, kMinimumIntervalMs))
-    {
-    }
-    ~Timer() override
-    {
-        if (owner_) {
-            auto &v = owner_->timers_;
-            v.erase(std::remove(v.begin(), v.end(), this), v.end());
-            owner_->setKernelTimer();
-        }
-    }
-
-    void setInterval(int ms) override
-    {
-        interval_ = std::max(ms, kMinimumIntervalMs);
-        if (enabled_)
-            owner_->arm(this, monotonicNs() + periodNs());
-    }
-    int interval() const override { return interval_; }
-
-    void setEnabled(bool enabled) override
-    {
-        if (enabled == enabled_)
-            return; // a running timer goes on counting
-        enabled_ = enabled;
-        if (enabled)
-            owner_->arm(this, monotonicNs() + periodNs());
-        else
-            owner_->setKernelTimer();
-    }
-    bool isEnabled() const override { return enabled_; }
-
-    qint64 periodNs() const { return qint64(interval_) * kNsPerMs; }
-    void tick() { fire(); }
-
-    KernelScheduler *owner_;
-    int interval_;
-    bool enabled_ = false;
-    qint64 due_ = 0;
-    quint64 order_ = 0;
-};
-
-KernelScheduler::KernelScheduler()
+KernelScheduler::KernelScheduler() : timers_(monotonicNs, [this] { setKernelTimer(); })
 {
 #ifdef Q_OS_LINUX
     fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -88,40 +40,27 @@ KernelScheduler::KernelScheduler()
 
 KernelScheduler::~KernelScheduler()
 {
-    for (Timer *t : timers_)
-        t->owner_ = nullptr;
     notifier_.reset();
 #ifdef Q_OS_LINUX
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = -1;
 #endif
 }
 
 std::unique_ptr<WindowTimer> KernelScheduler::createTimer(int intervalMs)
 {
-    auto t = std::make_unique<Timer>(this, intervalMs);
-    timers_.push_back(t.get());
-    return t;
+    return timers_.createTimer(intervalMs);
 }
 
-qint64 KernelScheduler::nowMs() const { return monotonicNs() / kNsPerMs; }
-
-void KernelScheduler::arm(Timer *t, qint64 dueNs)
-{
-    t->due_ = dueNs;
-    t->order_ = ++sequence_;
-    setKernelTimer();
-}
+qint64 KernelScheduler::nowMs() const { return monotonicNs() / kNanosecondsPerMs; }
 
 void KernelScheduler::setKernelTimer()
 {
-    if (dispatching_ || fd_ < 0)
-        return; // set once when the ticks now due have all fired
 #ifdef Q_OS_LINUX
-    qint64 earliest = -1;
-    for (const Timer *t : timers_)
-        if (t->enabled_ && (earliest < 0 || t->due_ < earliest))
-            earliest = t->due_;
+    if (fd_ < 0)
+        return;
+    qint64 earliest = timers_.nextDue();
     itimerspec when{};
     if (earliest >= 0) {
         earliest = std::max<qint64>(earliest, 1); // zero would disarm it
@@ -139,29 +78,7 @@ void KernelScheduler::expired()
     if (::read(fd_, &expirations, sizeof expirations) < 0 && errno == EAGAIN)
         return; // already re-set to a later time
 #endif
-    const qint64 now = monotonicNs();
-    dispatching_ = true;
-    for (;;) {
-        Timer *next = nullptr;
-        for (Timer *t : timers_) {
-            if (!t->enabled_ || t->due_ > now)
-                continue;
-            if (!next || t->due_ < next->due_ || (t->due_ == next->due_ && t->order_ < next->order_))
-                next = t;
-        }
-        if (!next)
-            break;
-        // Its next tick is the first on its grid after now, set before the handler runs so that
-        // a handler which re-arms, stops or re-times it has the last word. Missed ticks are not
-        // made up: each timer fires at most once per expiry.
-        const qint64 period = next->periodNs();
-        const qint64 behind = (now - next->due_) / period + 1;
-        next->due_ += behind * period;
-        next->order_ = ++sequence_;
-        next->tick();
-    }
-    dispatching_ = false;
-    setKernelTimer();
+    timers_.dispatch(monotonicNs());
 }
 
 std::unique_ptr<Scheduler> makeEventLoopScheduler()

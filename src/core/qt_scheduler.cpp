@@ -1,46 +1,30 @@
 #include "core/qt_scheduler.h"
 
-#include <QTimer>
-
-#include <algorithm>
-
-namespace {
-
-class QtWindowTimer final : public WindowTimer
+QtScheduler::QtScheduler() : timers_([this] { return nowNs(); }, [this] { setWakeUp(); })
 {
-public:
-    explicit QtWindowTimer(int intervalMs)
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setSingleShot(false);
-        timer_.setInterval(std::max(intervalMs, kMinimumIntervalMs));
-        QObject::connect(&timer_, &QTimer::timeout, [this] { fire(); });
-    }
+    clock_.start();
+    wakeUp_.setTimerType(Qt::PreciseTimer);
+    wakeUp_.setSingleShot(true);
+    QObject::connect(&wakeUp_, &QTimer::timeout, [this] { timers_.dispatch(nowNs()); });
+}
 
-    // QTimer::setInterval restarts a running timer, which is the behaviour we want.
-    void setInterval(int ms) override { timer_.setInterval(std::max(ms, kMinimumIntervalMs)); }
-    int interval() const override { return timer_.interval(); }
-
-    void setEnabled(bool enabled) override
-    {
-        if (enabled && !timer_.isActive())
-            timer_.start();
-        else if (!enabled)
-            timer_.stop();
-    }
-    bool isEnabled() const override { return timer_.isActive(); }
-
-private:
-    QTimer timer_;
-};
-
-} // namespace
-
-QtScheduler::QtScheduler() { clock_.start(); }
+QtScheduler::~QtScheduler() = default;
 
 std::unique_ptr<WindowTimer> QtScheduler::createTimer(int intervalMs)
 {
-    return std::make_unique<QtWindowTimer>(intervalMs);
+    return timers_.createTimer(intervalMs);
 }
 
 qint64 QtScheduler::nowMs() const { return clock_.elapsed(); }
+
+void QtScheduler::setWakeUp()
+{
+    const qint64 due = timers_.nextDue();
+    if (due < 0) {
+        wakeUp_.stop();
+        return;
+    }
+    // Whole milliseconds, rounded up: a wake-up before the due time would find nothing to do.
+    const qint64 waitNs = std::max<qint64>(0, due - nowNs());
+    wakeUp_.start(int((waitNs + kNanosecondsPerMs - 1) / kNanosecondsPerMs));
+}

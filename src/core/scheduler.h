@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-// The window's timers. Every timer of the panel is a WindowTimer made by a Scheduler, so the
+// The panel's timers. Every timer of the panel is a WindowTimer made by a Scheduler, so the
 // whole program runs the same on the event loop's clock and on a test's manual clock.
 //
 // Semantics shared by every implementation:
@@ -25,7 +25,7 @@ public:
     virtual void setEnabled(bool enabled) = 0;
     virtual bool isEnabled() const = 0;
 
-    // Called on every tick, on the window's thread.
+    // Called on every tick, on the event loop's thread.
     void setHandler(std::function<void()> handler) { handler_ = std::move(handler); }
 
 protected:
