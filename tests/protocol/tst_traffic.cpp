@@ -1,5 +1,5 @@
 // How characters look on the monitor, and how typed text becomes bytes.
-#include "link/traffic.h"
+#include "protocol/traffic.h"
 
 #include <QtTest>
 

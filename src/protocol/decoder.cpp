@@ -1,6 +1,6 @@
-#include "status/decoder.h"
+#include "protocol/decoder.h"
 
-#include "status/pressure.h"
+#include "protocol/pressure.h"
 
 #include <algorithm>
 #include <span>

@@ -1,4 +1,4 @@
-#include "status/pressure.h"
+#include "protocol/pressure.h"
 
 #include <QChar>
 

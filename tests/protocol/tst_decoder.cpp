@@ -1,7 +1,7 @@
 // The reply decoder on RXD lines built from raw replies, as the window builds them.
-#include "link/traffic.h"
-#include "status/decoder.h"
-#include "status/pressure.h"
+#include "protocol/traffic.h"
+#include "protocol/decoder.h"
+#include "protocol/pressure.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "link/traffic.h"
+#include "protocol/traffic.h"
 
 void appendTraffic(QString &line, QStringView chars)
 {
