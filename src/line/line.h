@@ -1,0 +1,67 @@
+#pragma once
+
+#include "line/line_settings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The line to the projector as the session uses it: open a device with its settings, write
+// whole commands, hand over what arrived, and report the line's loss, once. Every operation that
+// can fail returns false and leaves the reason in failure().
+class Line : public QObject
+{
+    Q_OBJECT
+public:
+    // Why opening a device failed; the session words its warning by it.
+    enum class Failure : quint8 {
+        None,
+        Missing,    // no such device
+        Refused,    // in use by another program, or no permission
+        Other,      // anything else: see failureDetail()
+    };
+
+    using QObject::QObject;
+    ~Line() override = default;
+
+    virtual bool open(const QString &device, const LineSettings &settings) = 0;
+    // Hands what is queued to the line, then closes it. Closed on purpose: no loss is reported.
+    virtual bool close() = 0;
+    virtual bool isOpen() const = 0;
+    // On an open line the new settings take effect at once, without reopening.
+    virtual bool setSettings(const LineSettings &settings) = 0;
+
+    // Queues the bytes, whole and in order. False, and nothing queued, when the line is not
+    // open or will not take them.
+    virtual bool write(const QByteArray &bytes) = 0;
+    // Everything that has arrived, removed from the line.
+    virtual QByteArray readAll() = 0;
+
+    Failure failure() const { return failure_; }
+    // The system's own words for the last failure.
+    QString failureDetail() const { return failureDetail_; }
+
+signals:
+    // Bytes have arrived.
+    void readyRead();
+    // The open line went away (adapter unplugged, line hung up); it is closed already when this
+    // comes, and it comes once per loss. cause: what happened, in a few words.
+    void lost(const QString &cause);
+
+protected:
+    bool fail(Failure failure, const QString &detail)
+    {
+        failure_ = failure;
+        failureDetail_ = detail;
+        return false;
+    }
+    void clearFailure()
+    {
+        failure_ = Failure::None;
+        failureDetail_.clear();
+    }
+
+private:
+    Failure failure_ = Failure::None;
+    QString failureDetail_;
+};
