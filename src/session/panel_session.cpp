@@ -1,0 +1,170 @@
+// The session's start, its port and speed, the settings frame, the views and the warnings.
+#include "session/panel_session.h"
+
+#include "line/device_map.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcSession, "odra.session")
+
+using protocol::Command;
+
+const QString PanelSession::kNoReply = QStringLiteral(" X X X X");
+
+PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &devices,
+                           QObject *parent)
+    : QObject(parent), scheduler_(scheduler), line_(line), devices_(devices),
+      repeat_(scheduler.createTimer(protocol::kStartRepeatMs)),
+      replyWindow_(scheduler.createTimer(protocol::kStartReplyWindowMs)),
+      settingsClose_(scheduler.createTimer(protocol::kSettingsCloseMs)),
+      displayClear_(scheduler.createTimer(protocol::kStartDisplayClearMs))
+{
+    repeat_->setHandler([this] { repeatTick(); });
+    replyWindow_->setHandler([this] { replyWindowEnded(); });
+    settingsClose_->setHandler([this] {
+        setSettingsOpen(false);
+        settingsClose_->setEnabled(false);
+    });
+    displayClear_->setHandler([this] { displayCleared(); });
+    connect(&line_, &Line::readyRead, this, &PanelSession::takeArrivals);
+    connect(&line_, &Line::lost, this, &PanelSession::lineLost);
+}
+
+PanelSession::~PanelSession() = default;
+
+void PanelSession::start()
+{
+    settings_ = LineSettings{};
+    held_ = nullptr;
+    awaitingReply_ = false;
+    emptyReceived();
+
+    port_ = 1;
+    const QString device = devices_.device(port_);
+    const bool opened = line_.open(device, settings_);
+    if (opened)
+        device_ = device;
+    else
+        warn(openFailure(port_, device));
+    // Marking COM1 at start runs its port change, which closes and reopens the port just
+    // opened. When COM1 could not be opened that would only fail and warn a second time: the
+    // panel goes on with the port closed and one warning, and choosing COM1 tries again.
+    if (opened)
+        choosePort(1);
+}
+
+void PanelSession::openSettings()
+{
+    setSettingsOpen(true);
+    settingsClose_->setEnabled(true);
+}
+
+void PanelSession::choosePort(int port)
+{
+    const int otherPort = port == 1 ? 2 : 1;
+    QString failure;
+    if (line_.isOpen() && !line_.close())
+        failure = tr("COM%1 could not be closed.\n(%2)").arg(port_).arg(line_.failureDetail());
+    // The number changes only on a closed port: a port that would not close keeps its own.
+    if (!line_.isOpen())
+        port_ = port;
+    // The chosen port is opened even when the port was closed before, so that a failed change
+    // or a late-plugged adapter is mended by choosing the port again.
+    if (failure.isEmpty()) {
+        const QString device = devices_.device(port);
+        if (line_.open(device, settings_))
+            device_ = device;
+        else
+            failure = openFailure(port, device);
+    }
+
+    if (!failure.isEmpty()) {
+        warn(failure);
+        if (!line_.isOpen())
+            port_ = otherPort; // the port stays closed; the frame stays until its time runs out
+    } else {
+        setSettingsOpen(false);
+    }
+}
+
+void PanelSession::chooseSpeed(qint32 baud)
+{
+    settings_.baud = baud;
+    // An open port goes on at the new speed, without reopening.
+    if (line_.isOpen() && !line_.setSettings(settings_))
+        qCWarning(lcSession).noquote() << line_.failureDetail();
+    setSettingsOpen(false);
+}
+
+void PanelSession::end()
+{
+    line_.close();
+    emit ended();
+}
+
+QString PanelSession::openFailure(int port, const QString &device) const
+{
+    switch (line_.failure()) {
+    case Line::Failure::Missing:
+        return tr("COM%1 (%2) does not exist.\nCheck the cable or adapter, or %3.\n(%4)")
+            .arg(port)
+            .arg(device, devices_.howToChoose(port), line_.failureDetail());
+    case Line::Failure::Refused:
+        return tr("COM%1 (%2) cannot be opened: it is in use by another program, or this user "
+                  "may not open it (on Debian, join the \"dialout\" group).\n(%3)")
+            .arg(port)
+            .arg(device, line_.failureDetail());
+    case Line::Failure::None:
+    case Line::Failure::Other: break;
+    }
+    return tr("COM%1 (%2) cannot be opened.\n(%3)").arg(port).arg(device, line_.failureDetail());
+}
+
+void PanelSession::lineLost(const QString &cause)
+{
+    warn(tr("COM%1 (%2) stopped working and has been closed: %3.\n"
+            "Check the cable or adapter, then choose the port again.")
+             .arg(port_)
+             .arg(device_, cause));
+}
+
+void PanelSession::warn(const QString &text)
+{
+    // A warning takes the operator's attention from a held button: the repeat must not run on
+    // unseen.
+    endHoldEarly();
+    qCWarning(lcSession).noquote() << text;
+    emit warning(text);
+}
+
+// The views -----------------------------------------------------------------------------------
+
+void PanelSession::openExtendedView() { setView(View::Extended); }
+
+void PanelSession::openFullView()
+{
+    if (view_ == View::Extended || view_ == View::Full)
+        setView(View::Full);
+}
+
+void PanelSession::toggleDataView()
+{
+    settingsClose_->setEnabled(false);
+    // From a compact window the monitor opens; from any taller one the window goes compact.
+    setView(view_ == View::Opened || view_ == View::Compact ? View::DataView : View::Compact);
+    settingsClose_->setEnabled(true); // its five seconds start anew
+}
+
+void PanelSession::setView(View view)
+{
+    view_ = view;
+    emit viewChanged(view);
+}
+
+void PanelSession::setSettingsOpen(bool open)
+{
+    if (settingsOpen_ == open)
+        return;
+    settingsOpen_ = open;
+    emit settingsOpenChanged(open);
+}

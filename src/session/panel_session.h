@@ -1,0 +1,146 @@
+#pragma once
+
+#include "core/scheduler.h"
+#include "line/line.h"
+#include "line/line_settings.h"
+#include "protocol/catalogue.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class DeviceMap;
+
+// The panel's behaviour without a window: everything the panel remembers between events and
+// the only place that changes it, one event at a time. It takes what the operator does (send a
+// command, press and release a hold button, choose a port or a speed, open a view) and tells
+// what the operator sees through its signals: the TXD, RXD and status lines, the view, the
+// settings frame, warnings. The window and odra are faces on it.
+class PanelSession final : public QObject
+{
+    Q_OBJECT
+public:
+    // The window's views, as the data-view button and the hidden key combination move between
+    // them. Extended and Full are the ones Ctrl+J has opened; only from them does a double-click
+    // on the picture reach Full.
+    enum class View : quint8 {
+        Opened,   // compact, as at start: the data-view button not yet shown
+        Extended, // Ctrl+J: the monitor and the status queries
+        Full,     // then a double-click on the picture: everything
+        Compact,  // the data-view button closed the monitor
+        DataView, // the data-view button opened the monitor
+    };
+
+    // The texts the session shows on the monitor lines and in warnings.
+    static const QString kNoReply; // the RXD line of a command that got nothing: " X X X X"
+
+    // The most characters kept of one reply; later characters are dropped until the reply
+    // window ends.
+    static constexpr qsizetype kReceiveLimit = 32767;
+
+    PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &devices,
+                 QObject *parent = nullptr);
+    ~PanelSession() override;
+
+    // Start-up: the state reset, COM1 opened at 19200,N,8,1 (a warning when it cannot be).
+    void start();
+
+    // What the operator does --------------------------------------------------------------------
+    void send(const protocol::Command &command); // a one-shot button's click
+    void sendText(const QString &text);          // the command box's SEND: the text as typed
+    void press(const protocol::Command &command);   // a hold button goes down
+    void release(const protocol::Command &command); // a hold button comes up
+    // The mouse, the keyboard or the window's activation lost while a hold button is down: the
+    // hold ends as at a release, and the real release still to come changes nothing.
+    void endHoldEarly();
+    void openSettings();        // the COM button: the settings frame, for five seconds
+    void choosePort(int port);  // 1 or 2
+    void chooseSpeed(qint32 baud);
+    void openExtendedView();    // Ctrl+J
+    void openFullView();        // a double-click on the picture
+    void toggleDataView();      // the data-view button
+    void end();                 // END: the port closes, then the program ends
+
+    // What the operator sees ----------------------------------------------------------------------
+    QString transmitLine() const { return transmitLine_; }
+    QString receiveLine() const { return receiveLine_; }
+    QString statusLine() const { return statusLine_; }
+    View view() const { return view_; }
+    bool settingsOpen() const { return settingsOpen_; }
+    int port() const { return port_; }
+    LineSettings settings() const { return settings_; }
+    bool portOpen() const { return line_.isOpen(); }
+
+    // What it remembers, read-only -----------------------------------------------------------------
+    QString lastCommand() const { return lastCommand_; }
+    QString received() const { return received_; } // since the reply window last emptied it
+    bool awaitingReply() const { return awaitingReply_; }
+    const protocol::Command *held() const { return held_; }
+    protocol::ArrowSpeed arrowSpeed() const { return arrowSpeed_; }
+    qint64 pressureValue() const { return pressureValue_; }
+    // The four timers by role.
+    const WindowTimer &repeat() const { return *repeat_; }
+    const WindowTimer &replyWindow() const { return *replyWindow_; }
+    const WindowTimer &settingsClose() const { return *settingsClose_; }
+    const WindowTimer &displayClear() const { return *displayClear_; }
+
+signals:
+    void transmitLineChanged(const QString &line);
+    // The RXD line replaced whole, or grown at its end by tokens (a reply arriving in pieces),
+    // so that a long line costs no more to keep up than what arrives.
+    void receiveLineChanged(const QString &line);
+    void receiveLineExtended(const QString &tokens);
+    void statusLineChanged(const QString &line);
+    void viewChanged(PanelSession::View view);
+    void settingsOpenChanged(bool open);
+    void warning(const QString &text);
+    void ended();
+    // The bytes of a command as the line took them, and bytes as they arrived: for a log, and
+    // for measuring the panel from inside.
+    void sent(const QByteArray &bytes);
+    void arrived(const QByteArray &bytes);
+
+private:
+    void transmit(const QString &command);
+    void takeArrivals();
+    void replyWindowEnded();
+    void displayCleared();
+    void repeatTick();
+    void releaseHold(const protocol::Command &command);
+    void lineLost(const QString &cause);
+    void warn(const QString &text);
+    QString openFailure(int port, const QString &device) const;
+
+    void setTransmitLine(const QString &line);
+    void setReceiveLine(const QString &line);
+    void setStatusLine(const QString &line);
+    void setView(View view);
+    void setSettingsOpen(bool open);
+    void emptyReceived();
+
+    Scheduler &scheduler_;
+    Line &line_;
+    const DeviceMap &devices_;
+
+    std::unique_ptr<WindowTimer> repeat_, replyWindow_, settingsClose_, displayClear_;
+
+    QString lastCommand_;
+    QString received_;
+    bool awaitingReply_ = false;
+    const protocol::Command *held_ = nullptr;
+    // A hold ended early (see endHoldEarly); its real release is still to come.
+    bool holdEndedEarly_ = false;
+    protocol::ArrowSpeed arrowSpeed_ = protocol::ArrowSpeed::AsStarted;
+    qint64 pressureValue_ = 0;
+    int port_ = 1;
+    QString device_; // the device of the port last opened
+    LineSettings settings_;
+    View view_ = View::Opened;
+    bool settingsOpen_ = false;
+
+    QString transmitLine_, receiveLine_, statusLine_;
+    // Whether the RXD line is the rendering of received_, so that what arrives next only adds
+    // its own tokens to it.
+    bool receiveLineShowsReply_ = false;
+};

@@ -1,0 +1,198 @@
+// The session's traffic: sending, the reply window, receiving, the display clear, and the hold
+// buttons' press, repeat and release.
+#include "session/panel_session.h"
+
+#include "protocol/decoder.h"
+#include "protocol/traffic.h"
+
+using protocol::Command;
+
+void PanelSession::send(const Command &command)
+{
+    if (command.replyWindowMs > 0) {
+        replyWindow_->setInterval(command.replyWindowMs);
+        displayClear_->setInterval(command.displayClearMs);
+    }
+    transmit(protocol::commandString(command.code));
+    if (command.effect == protocol::Effect::PrimeArrows) {
+        repeat_->setInterval(protocol::kPrimedRepeatMs);
+        arrowSpeed_ = protocol::ArrowSpeed::Primed;
+    }
+}
+
+void PanelSession::sendText(const QString &text)
+{
+    replyWindow_->setInterval(protocol::kTypedReplyWindowMs);
+    displayClear_->setInterval(protocol::kTypedDisplayClearMs);
+    // Exactly as typed: no trimming, no change of case, any length.
+    transmit(text + QLatin1Char('\r'));
+}
+
+void PanelSession::transmit(const QString &command)
+{
+    lastCommand_ = command;
+    // Characters that came while no reply window was open answer nothing we are about to ask;
+    // a send that opens a window starts from an empty buffer. (A send while a window is open, as
+    // during a hold, keeps what has arrived.)
+    if (!replyWindow_->isEnabled())
+        emptyReceived();
+
+    const QByteArray bytes = charsToBytes(command);
+    const bool open = line_.isOpen();
+    const bool sent = open && line_.write(bytes);
+    if (sent)
+        emit this->sent(bytes);
+    setTransmitLine(renderTraffic(bytesToChars(bytes)));
+    if (!sent) {
+        // Say plainly that nothing went out, so that a closed port is never taken for a silent
+        // projector. The reply window still runs as for any send.
+        setStatusLine(open ? QStringLiteral(" COM%1 write failed").arg(port_)
+                           : QStringLiteral(" COM%1 not open").arg(port_));
+    }
+    replyWindow_->setEnabled(true);
+    awaitingReply_ = true;
+    displayClear_->setEnabled(true);
+}
+
+void PanelSession::takeArrivals()
+{
+    const QByteArray bytes = line_.readAll();
+    if (!bytes.isEmpty())
+        emit arrived(bytes);
+    const QString chars = bytesToChars(bytes);
+    const qsizetype before = received_.size();
+    const qsizetype room = kReceiveLimit - before;
+    if (room > 0)
+        received_ += QStringView(chars).left(room);
+    awaitingReply_ = false;
+
+    // The RXD line shows the whole reply so far: where it already shows the start of it, only
+    // the new characters' tokens are added.
+    if (receiveLineShowsReply_) {
+        QString tokens;
+        appendTraffic(tokens, QStringView(received_).mid(before));
+        if (!tokens.isEmpty()) {
+            receiveLine_ += tokens;
+            emit receiveLineExtended(tokens);
+        }
+    } else {
+        setReceiveLine(renderTraffic(received_));
+        receiveLineShowsReply_ = true;
+    }
+    if (const auto text = status::decodeReply(lastCommand_, receiveLine_, &pressureValue_))
+        setStatusLine(*text);
+}
+
+void PanelSession::replyWindowEnded()
+{
+    if (awaitingReply_)
+        setReceiveLine(kNoReply);
+    replyWindow_->setEnabled(false);
+    emptyReceived();
+    awaitingReply_ = false;
+}
+
+void PanelSession::displayCleared()
+{
+    setTransmitLine(QString());
+    setReceiveLine(QString());
+    setStatusLine(QString());
+    displayClear_->setEnabled(false);
+}
+
+// Hold buttons ----------------------------------------------------------------------------------
+
+void PanelSession::press(const Command &command)
+{
+    holdEndedEarly_ = false;
+    if (command.kind == protocol::Kind::MenuArrow) {
+        // The arrows take their timings from the arrow speed, and repeat at the period the last
+        // event left.
+        const protocol::ArrowTiming &timing = protocol::arrowTiming(arrowSpeed_);
+        if (timing.replyWindowMs > 0) {
+            replyWindow_->setInterval(timing.replyWindowMs);
+            displayClear_->setInterval(timing.displayClearMs);
+        }
+        held_ = &command;
+        transmit(protocol::commandString(command.code));
+        repeat_->setEnabled(true);
+        return;
+    }
+    held_ = &command;
+    transmit(protocol::commandString(command.code));
+    repeat_->setInterval(command.repeatMs);
+    replyWindow_->setInterval(command.replyWindowMs);
+    displayClear_->setInterval(command.displayClearMs);
+    repeat_->setEnabled(true);
+}
+
+void PanelSession::repeatTick()
+{
+    if (!held_) {
+        repeat_->setEnabled(false); // nothing is held: nothing to repeat
+        return;
+    }
+    transmit(protocol::commandString(held_->code));
+    repeat_->setEnabled(true);
+}
+
+void PanelSession::release(const Command &command)
+{
+    if (holdEndedEarly_ && !held_) {
+        holdEndedEarly_ = false; // this hold has been ended already
+        return;
+    }
+    releaseHold(command);
+}
+
+void PanelSession::endHoldEarly()
+{
+    if (!held_)
+        return;
+    releaseHold(*held_);
+    holdEndedEarly_ = true;
+}
+
+void PanelSession::releaseHold(const Command &command)
+{
+    held_ = nullptr;
+    repeat_->setEnabled(false);
+    replyWindow_->setEnabled(false);
+    displayClear_->setEnabled(true);
+    setTransmitLine(QString());
+    setReceiveLine(QString());
+    replyWindow_->setInterval(protocol::kReleaseReplyWindowMs);
+    displayClear_->setInterval(protocol::kReleaseDisplayClearMs);
+    emptyReceived(); // a half-received reply is dropped
+    if (command.effect == protocol::Effect::FastArrowsOnRelease) {
+        repeat_->setInterval(protocol::kFastRepeatMs);
+        arrowSpeed_ = protocol::ArrowSpeed::Fast;
+    }
+}
+
+// The monitor lines ----------------------------------------------------------------------------
+
+void PanelSession::setTransmitLine(const QString &line)
+{
+    transmitLine_ = line;
+    emit transmitLineChanged(line);
+}
+
+void PanelSession::setReceiveLine(const QString &line)
+{
+    receiveLine_ = line;
+    receiveLineShowsReply_ = false;
+    emit receiveLineChanged(line);
+}
+
+void PanelSession::setStatusLine(const QString &line)
+{
+    statusLine_ = line;
+    emit statusLineChanged(line);
+}
+
+void PanelSession::emptyReceived()
+{
+    received_.clear();
+    receiveLineShowsReply_ = false;
+}
