@@ -1,19 +1,27 @@
-#include "app/form1.h"
+// odra-control: the control panel.
 #include "core/kernel_scheduler.h"
-#include "link/qt_serial_port.h"
+#include "line/device_map.h"
+#include "line/serial_line.h"
+#include "session/panel_session.h"
+#include "ui/panel_window.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("odra-control"));
     // One look on every desktop, so that each button shows its own colour.
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     const auto scheduler = makeEventLoopScheduler();
-    QtSerialPort port;
-    Form1 window(*scheduler, port);
+    SerialLine line;
+    DeviceMap devices;
+    PanelSession session(*scheduler, line, devices);
+    PanelWindow window(session);
+    QObject::connect(&session, &PanelSession::ended, &app, &QCoreApplication::quit);
+    session.start();
     window.show();
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/layout.h"
+#include "ui/layout.h"
 
 #include <QFont>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "panel/widgets.h"
+#include "ui/widgets.h"
 
 #include <QFileInfo>
 #include <QFontInfo>

@@ -1,7 +1,7 @@
-#include "panel/layout_builder.h"
+#include "ui/layout_builder.h"
 
-#include "app/twips.h"
-#include "panel/widgets.h"
+#include "ui/twips.h"
+#include "ui/widgets.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>
@@ -17,6 +17,7 @@
 namespace layout {
 namespace {
 
+// In the order of layout::Font.
 struct FontRow
 {
     const char *face;
@@ -26,16 +27,16 @@ struct FontRow
 
 // clang-format off
 constexpr FontRow kFonts[] = {
-    {kGothic,  9.0,  700}, // F0, the window's font
-    {kGothic,  9.0,  400}, // F1
-    {kPGothic, 9.0,  400}, // F2
-    {kPGothic, 9.0,  700}, // F3
-    {kGothic,  8.25, 700}, // F4
-    {kGothic,  8.25, 400}, // F5
-    {kPGothic, 7.5,  400}, // F6
-    {kGothic,  9.75, 700}, // F7
-    {kGothic,  9.75, 400}, // F8
-    {kPGothic, 9.75, 700}, // F9
+    {kGothic,  9.0,  700}, // Gothic9Bold, the window's font
+    {kGothic,  9.0,  400}, // Gothic9
+    {kPGothic, 9.0,  400}, // PGothic9
+    {kPGothic, 9.0,  700}, // PGothic9Bold
+    {kGothic,  8.25, 700}, // Gothic8Bold
+    {kGothic,  8.25, 400}, // Gothic8
+    {kPGothic, 7.5,  400}, // PGothic7
+    {kGothic,  9.75, 700}, // Gothic10Bold
+    {kGothic,  9.75, 400}, // Gothic10
+    {kPGothic, 9.75, 700}, // PGothic10Bold
 };
 // clang-format on
 

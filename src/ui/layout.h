@@ -7,14 +7,28 @@
 
 // The window as data: every control with its container, caption, place (in twips), colours,
 // font, focus order, alignment, border and visibility. One builder turns the rows into widgets
-// (layout_builder.h); the handlers find the widgets by these names.
+// (layout_builder.h). A command button's name is its command's name in the catalogue, which is
+// how the window knows what it sends.
 namespace layout {
 
 enum class Kind : quint8 { Frame, Label, Button, Option, TextBox, Image };
 enum class Align : quint8 { Left, Center, Right };
 
-// Font codes of the window; F0 is the window's own font.
-enum class Font : quint8 { F0, F1, F2, F3, F4, F5, F6, F7, F8, F9 };
+// The window's fonts: the monospaced Gothic or the proportional PGothic face, at 9, 8.25, 7.5 or
+// 9.75 points (named by the nearest whole point), normal or bold. Gothic9Bold is the window's
+// own font.
+enum class Font : quint8 {
+    Gothic9Bold,
+    Gothic9,
+    PGothic9,
+    PGothic9Bold,
+    Gothic8Bold,
+    Gothic8,
+    PGothic7,
+    Gothic10Bold,
+    Gothic10,
+    PGothic10Bold,
+};
 
 // Colours as 0xRRGGBB, plus two that come from the platform's palette.
 using Colour = quint32;
@@ -25,13 +39,13 @@ constexpr Colour kGrey = 0xC0C0C0;
 
 struct Control
 {
-    std::string_view name;        // also the Qt object name
+    std::string_view name;        // also the Qt object name; a command's name on its button
     Kind kind;                    // what is built
     const char *caption;          // UTF-8; "" for none
     std::string_view parent;      // "" for the window's client area, else a frame's name
     int left, top, width, height; // twips, relative to the container
     Colour back;                  // background; a button's face
-    Font font;                    // F0 where the control has no font of its own
+    Font font;                    // Gothic9Bold where the control has no font of its own
     int tab;                      // position in the focus order; -1 for none
     Align align = Align::Left;    // labels; a button's caption is always centred
     Colour fore = kBlack;         // text

@@ -1,14 +1,14 @@
 // The panel as built on a real window: every control once, in its place, with its caption, font
 // and colours; nothing overlapping; each view cut off cleanly; the focus order; the picture.
+// The window's height comes from the session's view, as it does in the program.
 
-#include "app/form1.h"
-#include "core/manual_scheduler.h"
-#include "fake_serial_port.h"
-#include "panel/layout.h"
-#include "panel/layout_builder.h"
-#include "panel/widgets.h"
+#include "ui/layout.h"
+#include "ui/layout_builder.h"
+#include "ui/widgets.h"
+#include "window_fixture.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -21,128 +21,223 @@
 
 namespace {
 
-// Every control with its caption and the frame it sits in, as the design names them.
+using View = PanelSession::View;
+
+// The classes the controls are built as.
+constexpr const char *kButton = "PanelButton";
+constexpr const char *kLabel = "PanelLabel";
+constexpr const char *kFrame = "PanelFrame";
+constexpr const char *kOption = "QRadioButton";
+constexpr const char *kTextBox = "QLineEdit";
+constexpr const char *kImage = "PanelImage";
+
+// Every control with its class, its caption and the frame it sits in, typed from the design
+// rather than read from the layout table, so that a slip in the table shows up here.
 struct Expected
 {
     const char *name;
+    const char *className;
     const char *caption;
     const char *container; // "" for the window
 };
 
 // clang-format off
 const Expected kPanel[] = {
-    // on the window
-    {"Image1", "", ""}, {"Frame1", "", ""}, {"Frame2", "", ""}, {"Frame6", "", ""},
-    {"Frame10", "", ""}, {"Frame3", "", ""}, {"Frame4", "", ""}, {"Frame7", "", ""},
-    {"Frame5", "", ""}, {"Command5", "↑", ""}, {"Label3", "VOL", ""}, {"Label13", "Zoom", ""},
-    {"Label14", "Focus", ""}, {"Label17", "D.Zoom", ""}, {"Label18", "Keystone", ""},
-    {"Command13", "A-IMAGE", ""}, {"Command1", "+", ""}, {"Command15", "+", ""},
-    {"Command36", "+", ""}, {"Command48", "+", ""}, {"Command50", "+", ""}, {"Command9", "←", ""},
-    {"Command6", "ENTER", ""}, {"Command8", "→", ""}, {"Command30", "IMAGE", ""},
-    {"Command2", "-", ""}, {"Command35", "-", ""}, {"Command37", "-", ""}, {"Command49", "-", ""},
-    {"Command51", "-", ""}, {"Command14", "P-TIMER", ""}, {"Command7", "↓", ""},
-    {"Frame8", "", ""}, {"Command3", "DISPLAY CLEAR", ""}, {"Label19", "R/C KEY OFF", ""},
-    {"Command56", "NONE", ""}, {"Command4", "STAND", ""}, {"Command10", "REAL", ""},
-    {"Command11", "CINEMA", ""}, {"Command33", "COM", ""}, {"Command39", "IMAGE1", ""},
-    {"Command40", "IMAGE2", ""}, {"Command41", "IMAGE3", ""}, {"Command57", "R/C", ""},
-    {"Command58", "KEY", ""}, {"Command16", "END", ""}, {"Command42", "IMAGE4", ""},
-    {"Frame9", "", ""}, {"Command34", "データを表示する", ""}, {"Command52", "P-FAIL", ""},
-    {"Command44", "STATUS", ""}, {"Command46", "L-TIME", ""}, {"Command54", "TEMP", ""},
-    {"Command45", "MODE", ""}, {"Command47", "SETTING", ""}, {"Frame14", "", ""},
-    {"Frame16", "", ""}, {"Frame15", "", ""},
-    // Frame1
-    {"Label1", "POWER", "Frame1"}, {"Command17", "ON", "Frame1"}, {"Command18", "OFF", "Frame1"},
-    // Frame2
-    {"Label2", "INPUT MODE SET", "Frame2"}, {"Command27", "1", "Frame2"},
-    {"Command28", "2", "Frame2"}, {"Command29", "3", "Frame2"}, {"Command43", "LAN", "Frame2"},
-    // Frame6
-    {"Label7", "MENU", "Frame6"}, {"Command23", "ON", "Frame6"}, {"Command24", "OFF", "Frame6"},
-    // Frame10
-    {"Label20", "LENS SHIFT", "Frame10"}, {"Command59", "↑", "Frame10"},
-    {"Command62", "↓", "Frame10"},
-    // Frame3
-    {"Label4", "SOUND MUTE", "Frame3"}, {"Command19", "ON", "Frame3"},
-    {"Command20", "OFF", "Frame3"},
-    // Frame4
-    {"Label5", "NO SHOW", "Frame4"}, {"Command21", "ON", "Frame4"}, {"Command22", "OFF", "Frame4"},
-    // Frame7
-    {"Label8", "FREEZE", "Frame7"}, {"Command25", "ON", "Frame7"}, {"Command26", "OFF", "Frame7"},
-    // Frame5
-    {"Label6", "AV Size", "Frame5"}, {"Command31", "Regular", "Frame5"},
-    {"Command32", "Wide", "Frame5"},
-    // Frame8
-    {"Option1", "COM1", "Frame8"}, {"Option2", "COM2", "Frame8"}, {"Frame13", "", "Frame8"},
-    // Frame13
-    {"Option9", "19200", "Frame13"}, {"Option10", "9600", "Frame13"},
-    // Frame9
-    {"Label11", "", "Frame9"}, {"Label9", "TXD", "Frame9"}, {"Label12", "", "Frame9"},
-    {"Label10", "RXD", "Frame9"}, {"Label22", "", "Frame9"}, {"Label23", "STATUS", "Frame9"},
-    // Frame14
-    {"Label15", "1", "Frame14"}, {"Command64", "RGB", "Frame14"},
-    {"Command65", "SCART", "Frame14"}, {"Command38", "DVI", "Frame14"},
-    {"Command53", "HDCP", "Frame14"}, {"Command76", "Monitor OUT", "Frame14"},
-    {"Label16", "2", "Frame14"}, {"Command72", "RGB", "Frame14"},
-    {"Command12", "VIDEO", "Frame14"}, {"Command80", "Y,Pb/Cb,Pr/Cr", "Frame14"},
-    {"Label24", "3", "Frame14"}, {"Command81", "VIDEO", "Frame14"},
-    {"Command84", "S-VIDEO", "Frame14"}, {"Command82", "Y,Pb/Cb,Pr/Cr", "Frame14"},
-    // Frame16
-    {"Label27", "FAN SPEED", "Frame16"}, {"Command97", "MAX", "Frame16"},
-    {"Command98", "NOR", "Frame16"},
-    // Frame15
-    {"Label26", "CMD", "Frame15"}, {"Text1", "", "Frame15"}, {"Command95", "SEND", "Frame15"},
-    {"Command96", "CLS", "Frame15"},
+    // On the window
+    {"picture",              kImage,   "",               ""},
+    {"power-group",          kFrame,   "",               ""},
+    {"input-group",          kFrame,   "",               ""},
+    {"menu-group",           kFrame,   "",               ""},
+    {"lens-shift-group",     kFrame,   "",               ""},
+    {"sound-mute-group",     kFrame,   "",               ""},
+    {"no-show-group",        kFrame,   "",               ""},
+    {"freeze-group",         kFrame,   "",               ""},
+    {"av-size-group",        kFrame,   "",               ""},
+    {"menu-up",              kButton,  "↑",              ""},
+    {"volume-label",         kLabel,   "VOL",            ""},
+    {"zoom-label",           kLabel,   "Zoom",           ""},
+    {"focus-label",          kLabel,   "Focus",          ""},
+    {"d-zoom-label",         kLabel,   "D.Zoom",         ""},
+    {"keystone-label",       kLabel,   "Keystone",       ""},
+    {"a-image",              kButton,  "A-IMAGE",        ""},
+    {"volume-up",            kButton,  "+",              ""},
+    {"zoom-in",              kButton,  "+",              ""},
+    {"focus-plus",           kButton,  "+",              ""},
+    {"d-zoom-in",            kButton,  "+",              ""},
+    {"keystone-plus",        kButton,  "+",              ""},
+    {"menu-left",            kButton,  "←",              ""},
+    {"menu-enter",           kButton,  "ENTER",          ""},
+    {"menu-right",           kButton,  "→",              ""},
+    {"image",                kButton,  "IMAGE",          ""},
+    {"volume-down",          kButton,  "-",              ""},
+    {"zoom-out",             kButton,  "-",              ""},
+    {"focus-minus",          kButton,  "-",              ""},
+    {"d-zoom-out",           kButton,  "-",              ""},
+    {"keystone-minus",       kButton,  "-",              ""},
+    {"p-timer",              kButton,  "P-TIMER",        ""},
+    {"menu-down",            kButton,  "↓",              ""},
+    {"settings-frame",       kFrame,   "",               ""},
+    {"display-clear",        kButton,  "DISPLAY CLEAR",  ""},
+    {"keys-off-label",       kLabel,   "R/C KEY OFF",    ""},
+    {"keys-off-none",        kButton,  "NONE",           ""},
+    {"image-stand",          kButton,  "STAND",          ""},
+    {"image-real",           kButton,  "REAL",           ""},
+    {"image-cinema",         kButton,  "CINEMA",         ""},
+    {"port-settings",        kButton,  "COM",            ""},
+    {"image-1",              kButton,  "IMAGE1",         ""},
+    {"image-2",              kButton,  "IMAGE2",         ""},
+    {"image-3",              kButton,  "IMAGE3",         ""},
+    {"keys-off-remote",      kButton,  "R/C",            ""},
+    {"keys-off-panel",       kButton,  "KEY",            ""},
+    {"end",                  kButton,  "END",            ""},
+    {"image-4",              kButton,  "IMAGE4",         ""},
+    {"monitor",              kFrame,   "",               ""},
+    {"data-view",            kButton,  "データを表示する", ""},
+    {"p-fail",               kButton,  "P-FAIL",         ""},
+    {"status",               kButton,  "STATUS",         ""},
+    {"lamp-time",            kButton,  "L-TIME",         ""},
+    {"temp",                 kButton,  "TEMP",           ""},
+    {"input-mode",           kButton,  "MODE",           ""},
+    {"setting",              kButton,  "SETTING",        ""},
+    {"terminal-frame",       kFrame,   "",               ""},
+    {"fan-group",            kFrame,   "",               ""},
+    {"command-entry",        kFrame,   "",               ""},
+    // Power
+    {"power-label",          kLabel,   "POWER",          "power-group"},
+    {"power-on",             kButton,  "ON",             "power-group"},
+    {"power-off",            kButton,  "OFF",            "power-group"},
+    // Input
+    {"input-label",          kLabel,   "INPUT MODE SET", "input-group"},
+    {"input-1",              kButton,  "1",              "input-group"},
+    {"input-2",              kButton,  "2",              "input-group"},
+    {"input-3",              kButton,  "3",              "input-group"},
+    {"input-lan",            kButton,  "LAN",            "input-group"},
+    // Menu
+    {"menu-label",           kLabel,   "MENU",           "menu-group"},
+    {"menu-on",              kButton,  "ON",             "menu-group"},
+    {"menu-off",             kButton,  "OFF",            "menu-group"},
+    // Lens shift
+    {"lens-shift-label",     kLabel,   "LENS SHIFT",     "lens-shift-group"},
+    {"lens-shift-up",        kButton,  "↑",              "lens-shift-group"},
+    {"lens-shift-down",      kButton,  "↓",              "lens-shift-group"},
+    // Sound mute
+    {"sound-mute-label",     kLabel,   "SOUND MUTE",     "sound-mute-group"},
+    {"sound-mute-on",        kButton,  "ON",             "sound-mute-group"},
+    {"sound-mute-off",       kButton,  "OFF",            "sound-mute-group"},
+    // No show
+    {"no-show-label",        kLabel,   "NO SHOW",        "no-show-group"},
+    {"no-show-on",           kButton,  "ON",             "no-show-group"},
+    {"no-show-off",          kButton,  "OFF",            "no-show-group"},
+    // Freeze
+    {"freeze-label",         kLabel,   "FREEZE",         "freeze-group"},
+    {"freeze-on",            kButton,  "ON",             "freeze-group"},
+    {"freeze-off",           kButton,  "OFF",            "freeze-group"},
+    // AV size
+    {"av-size-label",        kLabel,   "AV Size",        "av-size-group"},
+    {"av-size-regular",      kButton,  "Regular",        "av-size-group"},
+    {"av-size-wide",         kButton,  "Wide",           "av-size-group"},
+    // Settings
+    {"com1",                 kOption,  "COM1",           "settings-frame"},
+    {"com2",                 kOption,  "COM2",           "settings-frame"},
+    {"speed-group",          kFrame,   "",               "settings-frame"},
+    {"speed-19200",          kOption,  "19200",          "speed-group"},
+    {"speed-9600",           kOption,  "9600",           "speed-group"},
+    // Traffic monitor
+    {"transmit-line",        kLabel,   "",               "monitor"},
+    {"transmit-label",       kLabel,   "TXD",            "monitor"},
+    {"receive-line",         kLabel,   "",               "monitor"},
+    {"receive-label",        kLabel,   "RXD",            "monitor"},
+    {"status-line",          kLabel,   "",               "monitor"},
+    {"status-label",         kLabel,   "STATUS",         "monitor"},
+    // Terminals
+    {"terminal-1-label",     kLabel,   "1",              "terminal-frame"},
+    {"terminal-1-rgb",       kButton,  "RGB",            "terminal-frame"},
+    {"terminal-1-scart",     kButton,  "SCART",          "terminal-frame"},
+    {"terminal-1-dvi",       kButton,  "DVI",            "terminal-frame"},
+    {"terminal-1-hdcp",      kButton,  "HDCP",           "terminal-frame"},
+    {"monitor-out",          kButton,  "Monitor OUT",    "terminal-frame"},
+    {"terminal-2-label",     kLabel,   "2",              "terminal-frame"},
+    {"terminal-2-rgb",       kButton,  "RGB",            "terminal-frame"},
+    {"terminal-2-video",     kButton,  "VIDEO",          "terminal-frame"},
+    {"terminal-2-component", kButton,  "Y,Pb/Cb,Pr/Cr",  "terminal-frame"},
+    {"terminal-3-label",     kLabel,   "3",              "terminal-frame"},
+    {"terminal-3-video",     kButton,  "VIDEO",          "terminal-frame"},
+    {"terminal-3-s-video",   kButton,  "S-VIDEO",        "terminal-frame"},
+    {"terminal-3-component", kButton,  "Y,Pb/Cb,Pr/Cr",  "terminal-frame"},
+    // Fan speed
+    {"fan-label",            kLabel,   "FAN SPEED",      "fan-group"},
+    {"fan-max",              kButton,  "MAX",            "fan-group"},
+    {"fan-normal",           kButton,  "NOR",            "fan-group"},
+    // Command entry
+    {"command-label",        kLabel,   "CMD",            "command-entry"},
+    {"command-text",         kTextBox, "",               "command-entry"},
+    {"send",                 kButton,  "SEND",           "command-entry"},
+    {"clear-command",        kButton,  "CLS",            "command-entry"},
 };
 
 // The controls that take the focus, in the order of the design's tab indexes.
 const char *const kFocusOrder[] = {
-    "Command17", "Command1", "Command2", "Command3", "Command5", "Command6", "Command7",
-    "Command8", "Command9", "Command13", "Command14", "Command16", "Command18", "Command19",
-    "Command20", "Command21", "Command22", "Command23", "Command24", "Command25", "Command26",
-    "Command27", "Command28", "Command29", "Command31", "Command32", "Command33", "Option1",
-    "Option2", "Command34", "Command15", "Command35", "Command36", "Command37", "Command44",
-    "Command45", "Command46", "Command47", "Command48", "Command49", "Command50", "Command51",
-    "Command54", "Command56", "Command57", "Command58", "Command59", "Command62", "Command30",
-    "Option9", "Option10", "Command4", "Command10", "Command11", "Command39", "Command40",
-    "Command41", "Command42", "Command52", "Command64", "Command65", "Command72", "Command76",
-    "Command80", "Command81", "Command82", "Command84", "Text1", "Command95", "Command96",
-    "Command97", "Command98", "Command43", "Command12", "Command38", "Command53",
+    "power-on", "volume-up", "volume-down", "display-clear", "menu-up", "menu-enter",
+    "menu-down", "menu-right", "menu-left", "a-image", "p-timer", "end", "power-off",
+    "sound-mute-on", "sound-mute-off", "no-show-on", "no-show-off", "menu-on", "menu-off",
+    "freeze-on", "freeze-off", "input-1", "input-2", "input-3", "av-size-regular",
+    "av-size-wide", "port-settings", "com1", "com2", "data-view", "zoom-in", "zoom-out",
+    "focus-plus", "focus-minus", "status", "input-mode", "lamp-time", "setting", "d-zoom-in",
+    "d-zoom-out", "keystone-plus", "keystone-minus", "temp", "keys-off-none", "keys-off-remote",
+    "keys-off-panel", "lens-shift-up", "lens-shift-down", "image", "speed-19200", "speed-9600",
+    "image-stand", "image-real", "image-cinema", "image-1", "image-2", "image-3", "image-4",
+    "p-fail", "terminal-1-rgb", "terminal-1-scart", "terminal-2-rgb", "monitor-out",
+    "terminal-2-component", "terminal-3-video", "terminal-3-component", "terminal-3-s-video",
+    "command-text", "send", "clear-command", "fan-max", "fan-normal", "input-lan",
+    "terminal-2-video", "terminal-1-dvi", "terminal-1-hdcp",
 };
 // clang-format on
 
 constexpr QRgb kWindowGrey = 0xC0C0C0;
 constexpr QRgb kLineBlue = 0x8080FF;
 
-// A real window on a manual clock and a fake port; warnings are recorded, not shown.
-struct Panel
+// The picture and its twice-as-dense variant beside it.
+QString pictureFile()
 {
-    ManualScheduler clock;
-    FakeSerialPort port{&clock};
-    QStringList warnings;
-    std::unique_ptr<Form1> window;
+    return QString::fromLatin1(layout::kPictureFile);
+}
+QString densePictureFile()
+{
+    const QFileInfo file(pictureFile());
+    return file.path() + QLatin1Char('/') + file.completeBaseName() + QStringLiteral("@2x.") +
+           file.suffix();
+}
 
-    Panel()
-    {
-        Form1::Platform platform;
-        platform.warning = [this](Form1 *, const QString &text) { warnings << text; };
-        platform.endProgram = [] {};
-        window = std::make_unique<Form1>(clock, port, platform);
-    }
+// The real window on a session; its height is whatever the session's view makes it.
+struct Panel : WindowFixture
+{
     QWidget *w(const char *name) const { return window->control(QString::fromUtf8(name)); }
 
-    // The window as it looks at a height, with the data-view button shown as it is in every
-    // view but the first.
-    void view(int outerTwips, bool dataView, bool settingsOpen = false)
+    // The window in a view, reached the way the operator reaches it, with the settings frame
+    // open or not.
+    void view(View v, bool settingsOpen = false)
     {
-        window->setHeight(outerTwips);
-        w("Command34")->setVisible(dataView);
+        switch (v) {
+        case View::Opened: break;
+        case View::Extended: session->openExtendedView(); break;
+        case View::Full: showAll(); break;
+        case View::Compact:
+            session->openExtendedView();
+            session->toggleDataView();
+            break;
+        case View::DataView: session->toggleDataView(); break;
+        }
+        if (session->view() != v)
+            qFatal("the session did not reach view %d", int(v));
         if (settingsOpen)
-            window->Command33_Click();
-        else
-            window->Frame8->hide();
+            session->openSettings();
     }
 };
 
-QRect onWindow(const QWidget *w) { return QRect(w->mapTo(w->window(), QPoint()), w->size()); }
+QRect onWindow(const QWidget *w)
+{
+    return QRect(w->mapTo(w->window(), QPoint()), w->size());
+}
 
 // Where a control starts to show: a frame's border lies below its top edge.
 int visibleTop(const QWidget *w)
@@ -160,21 +255,6 @@ QString captionOf(const QWidget *w)
     if (const auto *t = qobject_cast<const QLineEdit *>(w))
         return t->text();
     return {};
-}
-
-const char *classFor(const QString &name)
-{
-    if (name.startsWith(QLatin1String("Command")))
-        return "PanelButton";
-    if (name.startsWith(QLatin1String("Label")))
-        return "PanelLabel";
-    if (name.startsWith(QLatin1String("Frame")))
-        return "PanelFrame";
-    if (name.startsWith(QLatin1String("Option")))
-        return "QRadioButton";
-    if (name.startsWith(QLatin1String("Text")))
-        return "QLineEdit";
-    return "PanelImage";
 }
 
 // Controls of the window that can be seen (shown, and inside shown frames).
@@ -231,16 +311,18 @@ private slots:
     void everyControlOnce_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("container");
         for (const Expected &e : kPanel)
-            QTest::newRow(e.name) << QString::fromUtf8(e.name) << QString::fromUtf8(e.caption)
-                                  << QString::fromUtf8(e.container);
+            QTest::newRow(e.name) << QString::fromUtf8(e.name) << QString::fromLatin1(e.className)
+                                  << QString::fromUtf8(e.caption) << QString::fromUtf8(e.container);
     }
 
     void everyControlOnce()
     {
         QFETCH(QString, name);
+        QFETCH(QString, className);
         QFETCH(QString, caption);
         QFETCH(QString, container);
         Panel p;
@@ -248,7 +330,7 @@ private slots:
         QCOMPARE(found.size(), 1);
         QWidget *w = found.first();
         QCOMPARE(p.window->control(name), w);
-        QCOMPARE(w->metaObject()->className(), classFor(name));
+        QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
         QCOMPARE(captionOf(w), caption);
         const QWidget *expectedParent =
             container.isEmpty() ? p.window.get() : p.window->control(container);
@@ -275,7 +357,7 @@ private slots:
             lines << l->objectName();
         QStringList twelve;
         for (int i = 1; i <= 12; ++i)
-            twelve << QStringLiteral("Line%1").arg(i);
+            twelve << QStringLiteral("pad-outline-%1").arg(i);
         lines.sort();
         twelve.sort();
         QCOMPARE(lines, twelve);
@@ -293,7 +375,7 @@ private slots:
         QTest::newRow("-") << "-" << 5;
     }
 
-    // Handlers find buttons by name; a caption shared by several buttons must not hide one.
+    // Buttons are found by name; a caption shared by several buttons must not hide one.
     void sharedCaptions()
     {
         QFETCH(QString, caption);
@@ -323,9 +405,10 @@ private slots:
     {
         QFETCH(bool, settingsOpen);
         Panel p;
-        p.view(9100, true, settingsOpen);
-        const QWidget *settings = p.w("Frame8");
-        const QWidget *com = p.w("Command33");
+        p.view(View::Full, settingsOpen);
+        QCOMPARE(p.w("settings-frame")->isVisibleTo(p.window.get()), settingsOpen);
+        const QWidget *settings = p.w("settings-frame");
+        const QWidget *com = p.w("port-settings");
         auto inSettings = [&](const QWidget *w) {
             return w == settings || settings->isAncestorOf(w);
         };
@@ -361,8 +444,8 @@ private slots:
     void compactCut()
     {
         Panel p;
-        QCOMPARE(p.window->Height(), 5350);
-        p.window->Command33_Click();
+        QCOMPARE(p.window->outerHeightTwips(), 5350);
+        p.session->openSettings();
         const int cut = (5350 - 370) / 15;
         QCOMPARE(p.window->height(), cut);
 
@@ -378,33 +461,36 @@ private slots:
         QStringList lowest;
         for (qsizetype i = 0; i < 3 && i < showing.size(); ++i)
             lowest << showing[i]->objectName();
-        QCOMPARE(lowest, (QStringList{"Command42", "Frame8", "Command16"}));
+        QCOMPARE(lowest, (QStringList{"image-4", "settings-frame", "end"}));
         QVERIFY(onWindow(showing.first()).bottom() < cut);
 
         // The monitor, the data-view button and the status queries wait below the cut.
-        for (const char *below : {"Frame9", "Command34", "Command52", "Command44"})
+        for (const char *below : {"monitor", "data-view", "p-fail", "status"})
             QVERIFY2(visibleTop(p.w(below)) >= cut, below);
     }
 
     void viewsCutCleanly_data()
     {
+        QTest::addColumn<View>("view");
         QTest::addColumn<int>("outerTwips");
         QTest::addColumn<int>("clientPixels");
-        QTest::newRow("compact") << 5350 << 332;
-        QTest::newRow("data view") << 6645 << 418;
-        QTest::newRow("extended") << 7200 << 455;
-        QTest::newRow("full") << 9100 << 582;
+        QTest::newRow("as opened") << View::Opened << 5350 << 332;
+        QTest::newRow("compact") << View::Compact << 5350 << 332;
+        QTest::newRow("data view") << View::DataView << 6645 << 418;
+        QTest::newRow("extended") << View::Extended << 7200 << 455;
+        QTest::newRow("full") << View::Full << 9100 << 582;
     }
 
     // No view shows a control cut in half, and below the last whole control there is only the
     // window's grey (no edge of a frame peeking in).
     void viewsCutCleanly()
     {
+        QFETCH(View, view);
         QFETCH(int, outerTwips);
         QFETCH(int, clientPixels);
         Panel p;
-        p.view(outerTwips, outerTwips != 5350);
-        QCOMPARE(p.window->Height(), outerTwips);
+        p.view(view);
+        QCOMPARE(p.window->outerHeightTwips(), outerTwips);
         QCOMPARE(p.window->height(), clientPixels);
 
         int lastWhole = 0;
@@ -426,21 +512,21 @@ private slots:
 
     void focusFollowsTabColumn_data()
     {
+        QTest::addColumn<View>("view");
         QTest::addColumn<bool>("settingsOpen");
-        QTest::addColumn<bool>("dataView");
-        QTest::newRow("as the window opens") << false << false;
-        QTest::newRow("settings frame open") << true << false;
-        QTest::newRow("data-view button shown") << false << true;
+        QTest::newRow("as the window opens") << View::Opened << false;
+        QTest::newRow("settings frame open") << View::Opened << true;
+        QTest::newRow("data-view button shown") << View::Full << false;
     }
 
     // Tab walks the controls in the design's order, in and out of frames, passing hidden ones;
     // Shift+Tab walks back.
     void focusFollowsTabColumn()
     {
+        QFETCH(View, view);
         QFETCH(bool, settingsOpen);
-        QFETCH(bool, dataView);
         Panel p;
-        p.view(9100, dataView, settingsOpen);
+        p.view(view, settingsOpen);
         p.window->show();
         p.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(p.window.get()));
@@ -459,6 +545,8 @@ private slots:
                 continue;
             expected << QString::fromLatin1(name);
         }
+        QCOMPARE(expected.contains(QStringLiteral("data-view")), view != View::Opened);
+        QCOMPARE(expected.contains(QStringLiteral("com1")), settingsOpen);
         p.w(kFocusOrder[0])->setFocus(Qt::TabFocusReason);
 
         QStringList forward;
@@ -483,28 +571,29 @@ private slots:
 
     void fonts_data()
     {
-        QTest::addColumn<int>("code");
+        QTest::addColumn<layout::Font>("code");
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("pixelSize");
         QTest::addColumn<double>("points");
         QTest::addColumn<int>("weight");
+        using enum layout::Font;
         const QString gothic = QStringLiteral("IPAGothic"), pGothic = QStringLiteral("IPAPGothic");
-        QTest::newRow("F0") << 0 << gothic << 12 << 9.0 << 700;
-        QTest::newRow("F1") << 1 << gothic << 12 << 9.0 << 400;
-        QTest::newRow("F2") << 2 << pGothic << 12 << 9.0 << 400;
-        QTest::newRow("F3") << 3 << pGothic << 12 << 9.0 << 700;
-        QTest::newRow("F4") << 4 << gothic << 11 << 8.25 << 700;
-        QTest::newRow("F5") << 5 << gothic << 11 << 8.25 << 400;
-        QTest::newRow("F6") << 6 << pGothic << 10 << 7.5 << 400;
-        QTest::newRow("F7") << 7 << gothic << 13 << 9.75 << 700;
-        QTest::newRow("F8") << 8 << gothic << 13 << 9.75 << 400;
-        QTest::newRow("F9") << 9 << pGothic << 13 << 9.75 << 700;
+        QTest::newRow("Gothic9Bold") << Gothic9Bold << gothic << 12 << 9.0 << 700;
+        QTest::newRow("Gothic9") << Gothic9 << gothic << 12 << 9.0 << 400;
+        QTest::newRow("PGothic9") << PGothic9 << pGothic << 12 << 9.0 << 400;
+        QTest::newRow("PGothic9Bold") << PGothic9Bold << pGothic << 12 << 9.0 << 700;
+        QTest::newRow("Gothic8Bold") << Gothic8Bold << gothic << 11 << 8.25 << 700;
+        QTest::newRow("Gothic8") << Gothic8 << gothic << 11 << 8.25 << 400;
+        QTest::newRow("PGothic7") << PGothic7 << pGothic << 10 << 7.5 << 400;
+        QTest::newRow("Gothic10Bold") << Gothic10Bold << gothic << 13 << 9.75 << 700;
+        QTest::newRow("Gothic10") << Gothic10 << gothic << 13 << 9.75 << 400;
+        QTest::newRow("PGothic10Bold") << PGothic10Bold << pGothic << 13 << 9.75 << 700;
     }
 
     // Every control of a font code gets the stand-in face at the designed size and weight.
     void fonts()
     {
-        QFETCH(int, code);
+        QFETCH(layout::Font, code);
         QFETCH(QString, family);
         QFETCH(int, pixelSize);
         QFETCH(double, points);
@@ -512,7 +601,7 @@ private slots:
         Panel p;
         int controls = 0;
         for (const layout::Control &c : layout::controls()) {
-            if (int(c.font) != code)
+            if (c.font != code)
                 continue;
             const QWidget *w =
                 p.window->control(QString::fromUtf8(c.name.data(), qsizetype(c.name.size())));
@@ -525,7 +614,8 @@ private slots:
             ++controls;
         }
         QVERIFY(controls > 0);
-        if (code == 0)
+        // The window's own font, for whatever has none of its own.
+        if (code == layout::Font::Gothic9Bold)
             QCOMPARE(QFontInfo(p.window->font()).family(), family);
     }
 
@@ -538,9 +628,9 @@ private slots:
                 QTest::newRow(e.name) << QString::fromUtf8(e.name) << QString::fromUtf8(e.caption);
         }
         // The data-view button's other captions.
-        QTest::newRow("Command34 hiding the data")
-            << "Command34" << QString::fromUtf8("データを表示しない");
-        QTest::newRow("Command34 closing") << "Command34"
+        QTest::newRow("data-view hiding the data")
+            << "data-view" << QString::fromUtf8("データを表示しない");
+        QTest::newRow("data-view closing") << "data-view"
                                            << "CLOSE";
     }
 
@@ -590,7 +680,7 @@ private slots:
         QFETCH(QString, style);
         QApplication::setStyle(style);
         Panel p;
-        p.view(9100, true);
+        p.view(View::Full);
         for (const layout::Control &c : layout::controls()) {
             if (c.kind != layout::Kind::Button)
                 continue;
@@ -610,9 +700,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QColor>("text");
-        QTest::newRow("TXD line") << "Label11" << QColor(Qt::black);
-        QTest::newRow("RXD line") << "Label12" << QColor(Qt::black);
-        QTest::newRow("status line") << "Label22" << QColor(0xFF, 0x00, 0x00);
+        QTest::newRow("TXD line") << "transmit-line" << QColor(Qt::black);
+        QTest::newRow("RXD line") << "receive-line" << QColor(Qt::black);
+        QTest::newRow("status line") << "status-line" << QColor(0xFF, 0x00, 0x00);
     }
 
     // White, empty at start, a single black border, and text in its own colour only.
@@ -666,7 +756,7 @@ private slots:
         QFETCH(double, least);
         QFETCH(double, most);
         Panel p;
-        p.view(9100, true);
+        p.view(View::Full);
         const auto *line = p.window->findChild<DecorLine *>(name);
         QVERIFY(line);
         QVERIFY(line->testAttribute(Qt::WA_TransparentForMouseEvents));
@@ -699,8 +789,8 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("picture") << ":/panel/image1.png" << QSize(80, 26);
-        QTest::newRow("twice as dense") << ":/panel/image1@2x.png" << QSize(160, 52);
+        QTest::newRow("picture") << pictureFile() << QSize(80, 26);
+        QTest::newRow("twice as dense") << densePictureFile() << QSize(160, 52);
     }
 
     // 24 bits per pixel: 8-bit truecolour without alpha.
@@ -709,7 +799,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QSize, size);
         QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(file));
         const QByteArray head = f.read(26);
         QVERIFY(head.startsWith("\x89PNG\r\n\x1a\n"));
         QCOMPARE(head.mid(12, 4), QByteArray("IHDR"));
@@ -722,8 +812,8 @@ private slots:
     {
         QTest::addColumn<double>("ratio");
         QTest::addColumn<QString>("file");
-        QTest::newRow("one device pixel per pixel") << 1.0 << ":/panel/image1.png";
-        QTest::newRow("two device pixels per pixel") << 2.0 << ":/panel/image1@2x.png";
+        QTest::newRow("one device pixel per pixel") << 1.0 << pictureFile();
+        QTest::newRow("two device pixels per pixel") << 2.0 << densePictureFile();
     }
 
     // Drawn pixel for pixel: the denser picture on a denser device, never a scaled one.
@@ -732,8 +822,7 @@ private slots:
         QFETCH(double, ratio);
         QFETCH(QString, file);
         Panel p;
-        PanelImage *image = p.window->Image1;
-        QVERIFY(image);
+        auto *image = p.widget<PanelImage>(QStringLiteral("picture"));
         QCOMPARE(image->size(), QSize(80, 26));
         QPixmap target(image->size() * ratio);
         target.setDevicePixelRatio(ratio);
@@ -748,8 +837,9 @@ private slots:
         Panel p;
         p.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
-        QSignalSpy spy(p.window->Image1, &PanelImage::doubleClicked);
-        QTest::mouseDClick(p.window->Image1, Qt::LeftButton);
+        auto *image = p.widget<PanelImage>(QStringLiteral("picture"));
+        QSignalSpy spy(image, &PanelImage::doubleClicked);
+        QTest::mouseDClick(image, Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
     }
 
@@ -760,20 +850,20 @@ private slots:
         if (qApp->devicePixelRatio() < 2.0)
             QSKIP("needs a screen of twice the density (QT_SCALE_FACTOR=2)");
         Panel p;
-        p.view(9100, true);
+        p.view(View::Full);
         p.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
         const QImage shot = p.window->grab().toImage();
         QCOMPARE(shot.size(), QSize(633, 582) * 2);
 
-        const QRect picture = onWindow(p.window->Image1);
+        const QRect picture = onWindow(p.w("picture"));
         QCOMPARE(shot.copy(QRect(picture.topLeft() * 2, picture.size() * 2))
                      .convertToFormat(QImage::Format_RGB32),
-                 QImage(":/panel/image1@2x.png").convertToFormat(QImage::Format_RGB32));
+                 QImage(densePictureFile()).convertToFormat(QImage::Format_RGB32));
 
         // An enlarged picture repeats every pixel in 2 x 2 blocks; text drawn at the screen's
         // density does not.
-        const QRect enter = onWindow(p.w("Command6"));
+        const QRect enter = onWindow(p.w("menu-enter"));
         int detailed = 0;
         for (int y = enter.top() * 2; y < enter.bottom() * 2; y += 2) {
             for (int x = enter.left() * 2; x < enter.right() * 2; x += 2) {

@@ -1,0 +1,147 @@
+#include "ui/panel_window.h"
+
+#include "ui/layout_builder.h"
+#include "ui/twips.h"
+#include "ui/widgets.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// The window's outer heights, in twips, by view.
+constexpr int kCompactHeight = 5350;
+constexpr int kDataViewHeight = 6645;
+constexpr int kExtendedHeight = 7200;
+constexpr int kFullHeight = 9100;
+
+// The data-view button's captions.
+const QString kClose = QStringLiteral("CLOSE");
+const QString kShowData = QStringLiteral("データを表示する");
+const QString kHideData = QStringLiteral("データを表示しない");
+
+template <typename T> T *controlOf(const QHash<QString, QWidget *> &all, const char *name)
+{
+    auto *w = qobject_cast<T *>(all.value(QString::fromLatin1(name)));
+    Q_ASSERT_X(w, "PanelWindow", name);
+    return w;
+}
+
+} // namespace
+
+QString PanelWindow::appTitle() { return QStringLiteral("ODRA control"); }
+
+PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      session_(session)
+{
+    presentWarning_ = [this](const QString &text) {
+        // Not blocking: the window keeps receiving and its timers keep running while the
+        // operator reads the message.
+        auto *box =
+            new QMessageBox(QMessageBox::Warning, appTitle(), text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::ApplicationModal);
+        box->show();
+    };
+
+    setObjectName(QStringLiteral("panel"));
+    setWindowTitle(QString::fromUtf8(layout::kWindowCaption));
+    layout::installFontSubstitutions();
+    setFont(layout::font(layout::Font::Gothic9Bold));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(layout::kWindowBack));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    controls_ = layout::build(this);
+    transmitLine_ = controlOf<PanelLabel>(controls_, "transmit-line");
+    receiveLine_ = controlOf<PanelLabel>(controls_, "receive-line");
+    statusLine_ = controlOf<PanelLabel>(controls_, "status-line");
+    settingsFrame_ = controlOf<QWidget>(controls_, "settings-frame");
+    dataView_ = controlOf<QPushButton>(controls_, "data-view");
+    commandText_ = controlOf<QLineEdit>(controls_, "command-text");
+
+    // The settings frame opens over "COM" and hides it.
+    settingsFrame_->raise();
+    controlOf<QAbstractButton>(controls_, "speed-19200")->setChecked(true);
+    controlOf<QAbstractButton>(controls_, "com1")->setChecked(true);
+
+    setFixedWidth(twips::toPixels(layout::kClientWidthTwips));
+    placeOnScreen();
+    showView(session_.view());
+
+    connectControls();
+    connectSession();
+}
+
+PanelWindow::~PanelWindow() = default;
+
+void PanelWindow::setWarningPresenter(std::function<void(const QString &)> present)
+{
+    presentWarning_ = std::move(present);
+}
+
+void PanelWindow::setOuterHeight(int twips)
+{
+    outerHeightTwips_ = twips;
+    setFixedHeight(twips::toPixels(twips - twips::kFrameHeight));
+}
+
+void PanelWindow::placeOnScreen()
+{
+    // Centred as the full window would be: the top uses the designed height, before the
+    // window shrinks to its compact height, so the compact window sits above the centre.
+    setOuterHeight(layout::kClientHeightTwips + twips::kFrameHeight);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const double windowWidth = layout::kClientWidthTwips + twips::kFrameWidth;
+    const double left = (twips::fromPixels(area.width()) - windowWidth) / 2;
+    const double top = (twips::fromPixels(area.height()) - outerHeightTwips_) / 2;
+    move(area.x() + twips::toPixels(left), area.y() + twips::toPixels(top));
+}
+
+void PanelWindow::showView(PanelSession::View view)
+{
+    using View = PanelSession::View;
+    switch (view) {
+    case View::Opened: setOuterHeight(kCompactHeight); return; // the button still hidden
+    case View::Extended:
+        setOuterHeight(kExtendedHeight);
+        dataView_->setText(kClose);
+        break;
+    case View::Full:
+        setOuterHeight(kFullHeight);
+        dataView_->setText(kClose);
+        break;
+    case View::Compact:
+        setOuterHeight(kCompactHeight);
+        dataView_->setText(kShowData);
+        break;
+    case View::DataView:
+        setOuterHeight(kDataViewHeight);
+        dataView_->setText(kHideData);
+        break;
+    }
+    dataView_->setVisible(true);
+}
+
+void PanelWindow::connectSession()
+{
+    connect(&session_, &PanelSession::transmitLineChanged, transmitLine_, &PanelLabel::setText);
+    connect(&session_, &PanelSession::receiveLineChanged, receiveLine_, &PanelLabel::setText);
+    connect(&session_, &PanelSession::receiveLineExtended, receiveLine_,
+            [this](const QString &tokens) { receiveLine_->appendText(tokens); });
+    connect(&session_, &PanelSession::statusLineChanged, statusLine_, &PanelLabel::setText);
+    connect(&session_, &PanelSession::viewChanged, this, &PanelWindow::showView);
+    connect(&session_, &PanelSession::settingsOpenChanged, settingsFrame_, &QWidget::setVisible);
+    connect(&session_, &PanelSession::warning, this,
+            [this](const QString &text) { presentWarning_(text); });
+    connect(&session_, &PanelSession::ended, this, &QWidget::close);
+}
