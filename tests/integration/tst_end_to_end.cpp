@@ -14,7 +14,7 @@ constexpr int kWait = 10000; // generous: a busy machine must not fail these
 // of its own, and the status line cannot decode it; an operator waits for the ACK to settle.
 void waitForWindowToClose(LivePanel &panel)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.form->Timer2->isEnabled(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.session->replyWindow().isEnabled(), kWait);
 }
 } // namespace
 
@@ -36,11 +36,12 @@ void EndToEndTest::statusQueries_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("status");
-    QTest::newRow("STATUS") << "Command44" << " Stand by";
-    QTest::newRow("MODE") << "Command45" << " Input mode 1";
-    QTest::newRow("SETTING") << "Command47" << " Normally";
-    QTest::newRow("L-TIME") << "Command46" << " 0 1 2 3 4 CR  Hour Use";
-    QTest::newRow("TEMP") << "Command54" << "  S1= 0 2 4 . 5 C  ,   S2=  2 5 . 0 C , S3= 0 2 6 . 0 C";
+    QTest::newRow("status") << "status" << QString(" Stand by");
+    QTest::newRow("input mode") << "input-mode" << QString(" Input mode 1");
+    QTest::newRow("setting") << "setting" << QString(" Normally");
+    QTest::newRow("lamp time") << "lamp-time" << QString(" 0 1 2 3 4 CR  Hour Use");
+    const QString temperatures("  S1= 0 2 4 . 5 C  ,   S2=  2 5 . 0 C , S3= 0 2 6 . 0 C");
+    QTest::newRow("temperatures") << "temp" << temperatures;
 }
 
 void EndToEndTest::statusQueries()
@@ -60,13 +61,13 @@ void EndToEndTest::powerOnThroughCountDown()
     ProjectorSimProcess sim;
     QVERIFY(sim.start({"--countdown", "1"}));
     LivePanel panel(sim.devicePath());
-    panel.click("Command17"); // POWER ON
+    panel.click("power-on");
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
     waitForWindowToClose(panel);
-    panel.click("Command44");
+    panel.click("status");
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Count down"), kWait);
     QTest::qWait(1500);
-    panel.click("Command44");
+    panel.click("status");
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Power ON"), kWait);
 }
 
@@ -75,10 +76,10 @@ void EndToEndTest::inputModeAfterChoosingInput()
     ProjectorSimProcess sim;
     QVERIFY(sim.start());
     LivePanel panel(sim.devicePath());
-    panel.click("Command28"); // input 2
+    panel.click("input-2");
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" ACK "), kWait);
     waitForWindowToClose(panel);
-    panel.click("Command45"); // MODE
+    panel.click("input-mode");
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Input mode 2"), kWait);
 }
 
@@ -87,8 +88,10 @@ void EndToEndTest::typedPressureQuery()
     ProjectorSimProcess sim;
     QVERIFY(sim.start());
     LivePanel panel(sim.devicePath());
-    panel.form->Text1->setText(QStringLiteral("CR PRESSURE"));
-    panel.click("Command95");
+    auto *box = qobject_cast<QLineEdit *>(panel.control("command-text"));
+    QVERIFY(box);
+    box->setText(QStringLiteral("CR PRESSURE"));
+    panel.click("send");
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString("650 hPa"), kWait);
     QVERIFY(sim.log().contains("CR PRESSURE<CR>"));
 }
@@ -98,7 +101,7 @@ void EndToEndTest::replyInSingleCharacters()
     ProjectorSimProcess sim;
     QVERIFY(sim.start({"--split"}));
     LivePanel panel(sim.devicePath());
-    panel.click("Command44");
+    panel.click("status");
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" 8 0 CR "), kWait);
     QCOMPARE(panel.statusLine(), " Stand by");
 }
@@ -108,7 +111,7 @@ void EndToEndTest::silentProjector()
     ProjectorSimProcess sim;
     QVERIFY(sim.start({"--silent"}));
     LivePanel panel(sim.devicePath());
-    panel.click("Command44");
+    panel.click("status");
     QTRY_COMPARE_WITH_TIMEOUT(panel.rxd(), QString(" X X X X"), kWait);
     QVERIFY(panel.statusLine().isEmpty());
 }
@@ -118,15 +121,15 @@ void EndToEndTest::hangUpLeavesPanelRunning()
     ProjectorSimProcess sim;
     QVERIFY(sim.start({"--hangup-after", "1"}));
     LivePanel panel(sim.devicePath());
-    panel.click("Command44");
+    panel.click("status");
     QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, kWait);
-    QVERIFY(!panel.port.portOpen());
+    QVERIFY(!panel.session->portOpen());
     QTest::qWait(500);
     QCOMPARE(panel.warnings.size(), 1);
     // The panel goes on: a button still works and says why nothing went out.
-    panel.click("Command17");
+    panel.click("power-on");
     QCOMPARE(panel.statusLine(), " COM1 not open");
-    QVERIFY(panel.form->isVisible());
+    QVERIFY(panel.window->isVisible());
 }
 
 QTEST_MAIN(EndToEndTest)

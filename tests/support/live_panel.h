@@ -1,46 +1,54 @@
 #pragma once
 
-#include "app/form1.h"
 #include "core/kernel_scheduler.h"
-#include "link/qt_serial_port.h"
-#include "panel/widgets.h"
+#include "line/device_map.h"
+#include "line/serial_line.h"
+#include "protocol/catalogue.h"
 #include "quiet_platform.h"
+#include "session/panel_session.h"
+#include "ui/panel_window.h"
+#include "ui/widgets.h"
 
 #include <QtTest>
 
 #include <memory>
 
-// The real window on the program's own timers and a real serial port (QtSerialPort, or a port
-// built on it that keeps a record), with COM1 (and COM2, when given) on the given devices.
-// Warnings are recorded instead of shown, and END does not end the test.
-template <typename Port> struct BasicLivePanel
+// The real window on the program's own timers and a real serial line (SerialLine, or a line
+// built on it that keeps a record), with COM1 (and COM2, when given) on the given devices and
+// every control in view. Warnings are recorded instead of shown, and END does not end the test.
+template <typename LineType> struct BasicLivePanel
 {
     std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
-    Port port;
+    LineType line;
+    DeviceMap devices;
+    std::unique_ptr<PanelSession> session;
+    std::unique_ptr<PanelWindow> window;
     QStringList warnings;
-    std::unique_ptr<Form1> form;
 
     explicit BasicLivePanel(const QString &com1, const QString &com2 = QString())
     {
         quietOffscreenPlatform();
-        qputenv("ODRA_COM1", com1.toLocal8Bit());
+        devices.setGiven(1, com1);
         if (!com2.isEmpty())
-            qputenv("ODRA_COM2", com2.toLocal8Bit());
-        Form1::Platform platform;
-        platform.warning = [this](Form1 *, const QString &t) { warnings << t; };
-        platform.endProgram = [] {};
-        form = std::make_unique<Form1>(*scheduler, port, platform);
-        form->setHeight(9100); // every control in view
-        form->show();
+            devices.setGiven(2, com2);
+        session = std::make_unique<PanelSession>(*scheduler, line, devices);
+        QObject::connect(session.get(), &PanelSession::warning,
+                         [this](const QString &t) { warnings << t; });
+        window = std::make_unique<PanelWindow>(*session);
+        window->setWarningPresenter([](const QString &) {});
+        session->start();
+        session->openExtendedView();
+        session->openFullView();
+        window->show();
     }
 
-    QString txd() const { return form->Label11->text(); }
-    QString rxd() const { return form->Label12->text(); }
-    QString statusLine() const { return form->Label22->text(); }
+    QString txd() const { return session->transmitLine(); }
+    QString rxd() const { return session->receiveLine(); }
+    QString statusLine() const { return session->statusLine(); }
 
     QWidget *control(const QString &name) const
     {
-        QWidget *w = form->control(name);
+        QWidget *w = window->control(name);
         if (!w)
             qFatal("no control %s", qPrintable(name));
         return w;
@@ -49,14 +57,11 @@ template <typename Port> struct BasicLivePanel
     void press(const QString &name) { QTest::mousePress(control(name), Qt::LeftButton); }
     void release(const QString &name) { QTest::mouseRelease(control(name), Qt::LeftButton); }
 
-    void send(const QString &command)
-    {
-        form->LastCommand = command;
-        form->Hyouji(form->LastCommand, 1);
-    }
+    // A command string sent as the command box sends it, without its reply-window timings.
+    void sendText(const QString &text) { session->sendText(text); }
 };
 
-struct LivePanel : BasicLivePanel<QtSerialPort>
+struct LivePanel : BasicLivePanel<SerialLine>
 {
     using BasicLivePanel::BasicLivePanel;
 };

@@ -1,14 +1,13 @@
-// The window on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
+// The panel on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
 #include "fd_io.h"
 #include "live_panel.h"
 #include "pseudo_terminal.h"
 
-#include <QRadioButton>
 #include <QSerialPort>
 #include <QtTest>
 
-class SerialPtyTest : public QObject
+class SerialLineTest : public QObject
 {
     Q_OBJECT
 private slots:
@@ -22,13 +21,13 @@ private slots:
     void heldVolumeRepeats();
 };
 
-void SerialPtyTest::opensAt19200EightNOne()
+void SerialLineTest::opensAt19200EightNOne()
 {
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     LivePanel panel(pty.devicePath());
     QVERIFY(panel.warnings.isEmpty());
-    QVERIFY(panel.port.portOpen());
+    QVERIFY(panel.session->portOpen());
     termios t{};
     QVERIFY(pty.deviceAttributes(&t));
     QCOMPARE(cfgetospeed(&t), speed_t(B19200));
@@ -37,11 +36,11 @@ void SerialPtyTest::opensAt19200EightNOne()
     QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
 }
 
-void SerialPtyTest::writesExactBytesAndShowsReply()
+void SerialLineTest::writesExactBytesAndShowsReply()
 {
     PseudoTerminal pty;
     LivePanel panel(pty.devicePath());
-    panel.send(QStringLiteral("CR0\r"));
+    panel.sendText(QStringLiteral("CR0"));
     QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("CR0\r"));
     QCOMPARE(panel.txd(), " C R 0 CR ");
 
@@ -53,32 +52,33 @@ void SerialPtyTest::writesExactBytesAndShowsReply()
     QVERIFY(pty.readFor(50).isEmpty()); // nothing was written that was not asked for
 }
 
-void SerialPtyTest::speedChangeKeepsPortOpen()
+void SerialLineTest::speedChangeKeepsPortOpen()
 {
     PseudoTerminal pty;
     LivePanel panel(pty.devicePath());
-    panel.form->Command33_Click();
-    QTest::mouseClick(panel.form->Option10, Qt::LeftButton);
-    QVERIFY(panel.port.portOpen());
+    panel.click("port-settings");
+    panel.click("speed-9600");
+    QVERIFY(panel.session->portOpen());
+    QCOMPARE(panel.session->settings().baud, 9600);
     termios t{};
     QVERIFY(pty.deviceAttributes(&t));
     QCOMPARE(cfgetospeed(&t), speed_t(B9600));
     // Still the same line: a command goes through.
-    panel.send(QStringLiteral("C00\r"));
+    panel.sendText(QStringLiteral("C00"));
     QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("C00\r"));
 }
 
-void SerialPtyTest::missingDevice()
+void SerialLineTest::missingDevice()
 {
     LivePanel panel(QStringLiteral("/dev/odra-no-such-device"));
     QCOMPARE(panel.warnings.size(), 1);
     QVERIFY(panel.warnings[0].contains("/dev/odra-no-such-device"));
-    QVERIFY(!panel.port.portOpen());
-    panel.send(QStringLiteral("C00\r"));
+    QVERIFY(!panel.session->portOpen());
+    panel.sendText(QStringLiteral("C00"));
     QCOMPARE(panel.statusLine(), " COM1 not open");
 }
 
-void SerialPtyTest::busyDevice()
+void SerialLineTest::busyDevice()
 {
     PseudoTerminal pty;
     QSerialPort other(pty.devicePath());
@@ -86,24 +86,24 @@ void SerialPtyTest::busyDevice()
     LivePanel panel(pty.devicePath());
     QCOMPARE(panel.warnings.size(), 1);
     QVERIFY2(panel.warnings[0].contains("in use"), qPrintable(panel.warnings[0]));
-    QVERIFY(!panel.port.portOpen());
+    QVERIFY(!panel.session->portOpen());
 
     // Freed, and chosen again: the panel recovers without a restart.
     other.close();
-    panel.form->Command33_Click();
-    QTest::mouseClick(panel.form->Option1, Qt::LeftButton);
-    QVERIFY(panel.port.portOpen());
+    panel.click("port-settings");
+    panel.click("com1");
+    QVERIFY(panel.session->portOpen());
     QCOMPARE(panel.warnings.size(), 1);
 }
 
-void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
+void SerialLineTest::hangUpWarnsOnceWithoutSpinning()
 {
     PseudoTerminal pty;
     LivePanel panel(pty.devicePath());
-    QVERIFY(panel.port.portOpen());
+    QVERIFY(panel.session->portOpen());
     pty.closeFarEnd();
     QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, 5000);
-    QVERIFY(!panel.port.portOpen());
+    QVERIFY(!panel.session->portOpen());
 
     // A second of the event loop after the loss: no busy loop, no second warning.
     const double before = processCpuSeconds();
@@ -111,31 +111,30 @@ void SerialPtyTest::hangUpWarnsOnceWithoutSpinning()
     const double spent = processCpuSeconds() - before;
     QVERIFY2(spent < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(spent)));
     QCOMPARE(panel.warnings.size(), 1);
-    panel.send(QStringLiteral("C00\r"));
+    panel.sendText(QStringLiteral("C00"));
     QCOMPARE(panel.statusLine(), " COM1 not open");
 }
 
-void SerialPtyTest::buttonsPutExactBytesOnTheLine()
+void SerialLineTest::buttonsPutExactBytesOnTheLine()
 {
     PseudoTerminal pty;
     LivePanel panel(pty.devicePath());
-    // A few buttons whose captions repeat elsewhere, and the longest code.
-    panel.click("Command81"); // VIDEO, row 3
-    panel.click("Command12"); // VIDEO, row 2
-    panel.click("Command39"); // IMAGE1
-    panel.click("Command18"); // POWER OFF
+    // Two buttons with the same caption (VIDEO) on different terminals, and the longest code.
+    panel.click("terminal-3-video");
+    panel.click("terminal-2-video");
+    panel.click("image-1");
+    panel.click("power-off");
     const QByteArray expected("C33\rC23\rCF IMAGE CUSTOM1\rC01\r");
     QCOMPARE(pty.readAtLeast(int(expected.size()), 5000), expected);
 }
 
-void SerialPtyTest::heldVolumeRepeats()
+void SerialLineTest::heldVolumeRepeats()
 {
     PseudoTerminal pty;
     LivePanel panel(pty.devicePath());
-    QWidget *volumeUp = panel.form->control(QStringLiteral("Command1"));
-    QTest::mousePress(volumeUp, Qt::LeftButton);
+    panel.press("volume-up");
     const QByteArray held = pty.readFor(1000); // the event loop turns meanwhile
-    QTest::mouseRelease(volumeUp, Qt::LeftButton);
+    panel.release("volume-up");
     const QByteArray after = pty.readFor(600);
     // 250 ms apart, first at once: about five in a second; generous for a busy machine.
     QVERIFY2(held.count("C09\r") >= 4 && held.count("C09\r") <= 6, held.constData());
@@ -144,5 +143,5 @@ void SerialPtyTest::heldVolumeRepeats()
     QVERIFY(pty.readFor(600).isEmpty());
 }
 
-QTEST_MAIN(SerialPtyTest)
-#include "tst_serial_pty.moc"
+QTEST_MAIN(SerialLineTest)
+#include "tst_serial_line.moc"
