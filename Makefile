@@ -40,7 +40,7 @@ test-sanitize: deps
 # build-fuzz/corpus, the seeds in fuzz/corpus stay as they are; a failing input is kept in
 # build-fuzz/artifacts and its log in build-fuzz/<target>.log.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_receive
+FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_session
 fuzz: deps
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DODRA_FUZZ=ON -DODRA_TESTS=OFF >/dev/null
@@ -48,7 +48,7 @@ fuzz: deps
 	@mkdir -p build-fuzz/artifacts
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t; \
-	  case $$t in fuzz_receive) extra="-len_control=0 -max_len=2048";; *) extra="";; esac; \
+	  case $$t in fuzz_session) extra="-len_control=0 -max_len=2048";; *) extra="";; esac; \
 	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
 	  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
 	    build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$extra \

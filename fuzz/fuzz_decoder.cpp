@@ -4,11 +4,11 @@
 //
 // Input: byte 0 chooses the last command (one of the queries, a near miss, or text taken from
 // the input up to a zero byte); byte 1 chooses the RXD line's form (the rendering of the rest as
-// received bytes, as the window produces it, or the rest as raw UTF-16).
+// received bytes, as the session produces it, or the rest as raw UTF-16).
 #include "fuzz_check.h"
-#include "link/traffic.h"
-#include "status/decoder.h"
-#include "status/pressure.h"
+#include "protocol/decoder.h"
+#include "protocol/pressure.h"
+#include "protocol/traffic.h"
 
 #include <QRegularExpression>
 #include <QString>

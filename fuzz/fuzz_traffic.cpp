@@ -6,7 +6,7 @@
 // with lone surrogates and non-Latin-1 characters); byte 1 seeds the places where the
 // characters are cut into pieces.
 #include "fuzz_check.h"
-#include "link/traffic.h"
+#include "protocol/traffic.h"
 
 #include <QString>
 

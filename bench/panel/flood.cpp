@@ -155,17 +155,17 @@ struct BareReceiver
 
 void phase(Bench &b, BareReceiver &floor, int rate, int chunk, int ms, bool held)
 {
-    Form1 &form = *b.panel.form;
+    const PanelSession &session = *b.panel.session;
     // No reply window open, no display clear pending: the state the flood is about.
-    for (int i = 0; i < 60 && (form.Timer2->isEnabled() || form.Timer4->isEnabled()); ++i)
+    for (int i = 0;
+         i < 60 && (session.replyWindow().isEnabled() || session.displayClear().isEnabled()); ++i)
         runEventLoop(50);
 
     qint64 notifications = 0;
-    const auto conn =
-        QObject::connect(&b.panel.port, &SerialPort::onComm, [&] { ++notifications; });
+    const auto conn = QObject::connect(&b.panel.line, &Line::readyRead, [&] { ++notifications; });
     const qint64 rss0 = residentKb();
     const qint64 cpu0 = threadCpuNs(), floorCpu0 = floor.cpuNs(), t0 = monoNs();
-    StallProbe probe(form.Label12);
+    StallProbe probe(b.control("receive-line"));
     qint64 delivered = 0;
     {
         FloodWriter writer({b.far.masterFd(), floor.line.masterFd()}, rate, chunk, ms);

@@ -3,7 +3,7 @@
 #include "clock.h"
 #include "far_end.h"
 #include "live_panel.h"
-#include "panel/commands.h"
+#include "protocol/catalogue.h"
 #include "sections.h"
 
 #include "floor_thread.h"
@@ -22,12 +22,12 @@ namespace {
 constexpr int kClickRounds = 150;
 constexpr int kReplyRounds = 100;
 
-const panel::OneShot &oneShot(std::string_view control)
+const protocol::Command &command(const char *name)
 {
-    for (const panel::OneShot &row : panel::oneShots())
-        if (row.control == control)
-            return row;
-    qFatal("no one-shot row %s", control.data());
+    const protocol::Command *c = protocol::findCommand(name);
+    if (!c)
+        qFatal("no command %s", name);
+    return *c;
 }
 
 // Milliseconds from t0 to the first byte that arrives at the far end after it, or -1.
@@ -47,8 +47,8 @@ void keep(std::vector<double> &samples, double v)
 
 void clickToWire(Bench &b)
 {
-    const panel::OneShot &on = oneShot("Command17"); // POWER "ON"
-    QWidget *button = b.control("Command17");
+    const protocol::Command &on = command("power-on"); // POWER "ON"
+    QWidget *button = b.control("power-on");
     FarEnd floorLine;
     std::vector<double> click, release, direct, raw;
     for (int i = 0; i < kClickRounds; ++i) {
@@ -72,7 +72,7 @@ void clickToWire(Bench &b)
         runEventLoop(3);
         b.far.clear();
         t0 = monoNs();
-        b.panel.form->Command_Click(on);
+        b.panel.session->send(on);
         keep(direct, toWire(b.far, t0));
 
         // The line itself: the same four bytes written straight to a pseudo-terminal.
@@ -158,25 +158,29 @@ struct SerialFloor
 
 void replyToStatusLine(Bench &b)
 {
-    Form1 &form = *b.panel.form;
-    const panel::OneShot &status = oneShot("Command44"); // STATUS, "CR0"
+    PanelSession &session = *b.panel.session;
+    auto *statusLine = qobject_cast<PanelLabel *>(b.control("status-line"));
+    if (!statusLine)
+        qFatal("the status line is not a PanelLabel");
+    const protocol::Command &status = command("status"); // STATUS, "CR0"
     const QString standBy = QStringLiteral(" Stand by");
     PaintWatch watch;
     watch.wanted = standBy;
-    form.Label22->installEventFilter(&watch);
-    // Runs right after the window's own receive handler.
+    statusLine->installEventFilter(&watch);
+    // The session says so last in its receive handler, after the window has set the label.
     qint64 textNs = 0;
-    const auto conn = QObject::connect(&b.panel.port, &SerialPort::onComm, [&] {
-        if (textNs == 0 && form.Label22->text() == standBy)
-            textNs = monoNs();
-    });
+    const auto conn =
+        QObject::connect(&session, &PanelSession::statusLineChanged, [&](const QString &line) {
+            if (textNs == 0 && line == standBy && statusLine->text() == standBy)
+                textNs = monoNs();
+        });
     b.far.setAutoReply("CR0\r", "80\r");
 
     SerialFloor floor;
     const bool floorOpen = floor.open();
     std::vector<double> text, painted, bare;
     for (int i = 0; i < kReplyRounds; ++i) {
-        form.Label22->setText(QString());
+        statusLine->setText(QString());
         runEventLoop(3 + i % 3);
         b.far.clear();
         textNs = 0;
@@ -184,7 +188,7 @@ void replyToStatusLine(Bench &b)
         QEventLoop loop;
         watch.loop = &loop;
         QTimer::singleShot(500, &loop, &QEventLoop::quit);
-        form.Command_Click(status);
+        session.send(status);
         if (watch.paintedNs == 0)
             loop.exec();
         watch.loop = nullptr;
@@ -198,7 +202,7 @@ void replyToStatusLine(Bench &b)
     }
     b.far.setAutoReply({}, {});
     QObject::disconnect(conn);
-    form.Label22->removeEventFilter(&watch);
+    statusLine->removeEventFilter(&watch);
 
     Figure f("reply_to_status.painted", "reply \"80\" CR -> \" Stand by\" painted", "ms",
              Summary::of(painted));

@@ -20,7 +20,7 @@ namespace bench {
 
 QWidget *Bench::control(const char *name) const
 {
-    QWidget *w = panel.form->control(QString::fromLatin1(name));
+    QWidget *w = panel.window->control(QString::fromLatin1(name));
     if (!w)
         qFatal("bench: no control %s", name);
     return w;
@@ -86,13 +86,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     LivePanel panel(far.devicePath());
-    if (!panel.warnings.isEmpty() || !panel.port.portOpen()) {
+    if (!panel.warnings.isEmpty() || !panel.session->portOpen()) {
         std::fprintf(stderr, "odra-bench: the panel did not open %s\n",
                      qPrintable(far.devicePath()));
         return 1;
     }
     if (cli.isSet("count-widgets")) {
-        std::printf("%lld\n", qlonglong(panel.form->findChildren<QWidget *>().size()));
+        std::printf("%lld\n", qlonglong(panel.window->findChildren<QWidget *>().size()));
         return 0;
     }
     bench::runEventLoop(200); // shown and painted once

@@ -1,7 +1,7 @@
 // Repeat rhythm: a hold button held through real mouse events, every send stamped at the far
 // end, beside a bare precise QTimer at the same period writing to a line of its own. Each late
 // send is traced back: did the panel's thread wake late (and was it waiting for a CPU), or did
-// the bytes take long from the handler to the far end?
+// the bytes take long from the send to the far end?
 #include "clock.h"
 #include "far_end.h"
 #include "floor_thread.h"
@@ -34,19 +34,20 @@ struct Plan
 // The order matters: the menu arrow repeats at 200 ms only while no other hold has changed the
 // period since start-up, and at 5 ms after a D.Zoom release.
 constexpr Plan kPlans[] = {
-    {200, 30, "Command5", "C3C\r", nullptr},    {150, 40, "Command15", "C47\r", nullptr},
-    {250, 24, "Command1", "C09\r", nullptr},    {500, 20, "Command6", "C3F\r", nullptr},
-    {5, 400, "Command5", "C3C\r", "Command48"},
+    {200, 30, "menu-up", "C3C\r", nullptr},    {150, 40, "zoom-in", "C47\r", nullptr},
+    {250, 24, "volume-up", "C09\r", nullptr},  {500, 20, "menu-enter", "C3F\r", nullptr},
+    {5, 400, "menu-up", "C3C\r", "d-zoom-in"},
 };
 
 // A send later than this is traced back.
 constexpr double kLateMs = 1.5;
 
-// One tick of the panel's Timer1, seen from its own thread.
+// One tick of the panel's repeat, seen from its own thread inside the tick, as the line has
+// just taken the tick's bytes.
 struct Tick
 {
-    qint64 entryNs;   // when the repeat handler began
-    SchedTimes sched; // the thread's time on a CPU and waiting for one so far, after the handler
+    qint64 sentNs;    // when the line took the bytes
+    SchedTimes sched; // the thread's time on a CPU and waiting for one so far
 };
 
 struct Rhythm
@@ -77,12 +78,12 @@ Rhythm analyse(const std::vector<FarEnd::Command> &all, const QByteArray &code, 
 struct Trace
 {
     int late = 0;       // spacing more than kLateMs too long
-    int wokeLate = 0;   // the repeat handler itself began late, because the thread ...
+    int wokeLate = 0;   // the tick itself sent late, because the thread ...
     int busy = 0;       // ... was running (the panel's own work) most of that time
     int waitedCpu = 0;  // ... was ready but waited for a CPU
-    int slowToWire = 0; // the handler was on time; the bytes took long to the far end
+    int slowToWire = 0; // the tick sent on time; the bytes took long to the far end
     double queueWaitMs = 0;
-    double usualToWireMs = 0; // median time from the repeat handler to the far end
+    double usualToWireMs = 0; // median time from the tick's send to the far end
 };
 
 Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int period)
@@ -92,9 +93,9 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
     if (ticks.empty() || t.size() < 2)
         return tr;
     tr.queueWaitMs = nsToMs(ticks.back().sched.waitNs - ticks.front().sched.waitNs);
-    std::vector<double> toWire; // handler entry to far end, ms
+    std::vector<double> toWire; // the tick's send to the far end, ms
     for (std::size_t n = 1; n < t.size() && n <= ticks.size(); ++n)
-        toWire.push_back(nsToMs(t[n] - ticks[n - 1].entryNs));
+        toWire.push_back(nsToMs(t[n] - ticks[n - 1].sentNs));
     std::vector<double> sorted = toWire;
     std::sort(sorted.begin(), sorted.end());
     const double usualToWire = sorted.empty() ? 0 : sorted[sorted.size() / 2];
@@ -104,9 +105,9 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
         if (late <= kLateMs)
             continue;
         ++tr.late;
-        const qint64 previous = n >= 2 ? ticks[n - 2].entryNs : pressNs;
-        const double handlerLate = nsToMs(ticks[n - 1].entryNs - previous) - period;
-        if (handlerLate >= late / 2) {
+        const qint64 previous = n >= 2 ? ticks[n - 2].sentNs : pressNs;
+        const double tickLate = nsToMs(ticks[n - 1].sentNs - previous) - period;
+        if (tickLate >= late / 2) {
             ++tr.wokeLate;
             if (n < 2)
                 continue;
@@ -114,9 +115,9 @@ Trace trace(const Rhythm &r, const std::vector<Tick> &ticks, qint64 pressNs, int
             // Between two ticks the thread runs for well under a millisecond; what it ran or
             // waited beyond that came out of the lateness.
             const double ran = nsToMs(b.onCpuNs - a.onCpuNs), waited = nsToMs(b.waitNs - a.waitNs);
-            if (waited >= handlerLate / 2)
+            if (waited >= tickLate / 2)
                 ++tr.waitedCpu;
-            else if (ran >= handlerLate / 2)
+            else if (ran >= tickLate / 2)
                 ++tr.busy;
         } else if (toWire[n - 1] - usualToWire >= late / 2) {
             ++tr.slowToWire;
@@ -181,7 +182,7 @@ void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floo
                      .arg(p.repeats + 1);
     if (tr.late > 0)
         notes << QStringLiteral("%1 sends over %2 ms late: %3 woke late (%4 waiting for a CPU, "
-                                "%5 busy, the rest asleep), %6 slow from handler to far end")
+                                "%5 busy, the rest asleep), %6 slow from send to far end")
                      .arg(tr.late)
                      .arg(kLateMs)
                      .arg(tr.wokeLate)
@@ -195,7 +196,7 @@ void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floo
     err.extra.insert("late_busy", tr.busy);
     err.extra.insert("late_slow_to_wire", tr.slowToWire);
     err.extra.insert("run_queue_wait_ms", tr.queueWaitMs);
-    err.extra.insert("handler_to_far_end_median_ms", tr.usualToWireMs);
+    err.extra.insert("send_to_far_end_median_ms", tr.usualToWireMs);
     b.report.add(err);
 
     Figure drift;
@@ -217,14 +218,11 @@ void measureRhythm(Bench &b)
 {
     FarEnd floorLine;
     FloorThread floorThread;
-    Form1 *form = b.panel.form.get();
-    // Timer1 runs the window's own repeat handler, as the window wired it, and notes the time
-    // before it and the thread's scheduling times after it (after the send, not to delay it).
+    // Every send of the session, stamped inside the tick that made it, right after the line
+    // took the bytes: the time and the thread's scheduling times.
     std::vector<Tick> ticks;
-    form->Timer1->setHandler([form, &ticks] {
-        const qint64 entry = monoNs();
-        form->Timer1_Timer();
-        ticks.push_back({entry, threadSchedTimes()});
+    const auto stamp = QObject::connect(b.panel.session.get(), &PanelSession::sent, [&ticks] {
+        ticks.push_back({monoNs(), threadSchedTimes()});
     });
 
     for (Plan p : kPlans) {
@@ -249,6 +247,7 @@ void measureRhythm(Bench &b)
         QWidget *button = b.control(p.button);
         const qint64 pressNs = monoNs();
         QTest::mousePress(button, Qt::LeftButton);
+        ticks.clear(); // the press's own send: the ticks are the repeats after it
         runEventLoop(p.repeats * p.period + p.period / 2);
         QTest::mouseRelease(button, Qt::LeftButton);
         const bool floorDone =
@@ -260,7 +259,7 @@ void measureRhythm(Bench &b)
         addFigures(b, p, panel, floor, trace(panel, ticks, pressNs, p.period),
                    floorDone ? *timerFloor.lateness : std::vector<double>{});
     }
-    form->Timer1->setHandler([form] { form->Timer1_Timer(); });
+    QObject::disconnect(stamp);
 }
 
 } // namespace bench

@@ -3,7 +3,7 @@
 // from strokes, not from a font, so that both sizes come out the same on any machine and each is
 // sharp at its own density.
 //
-//   cmake --build build --target odra-mark && build/odra-mark src/panel/images
+//   cmake --build build --target odra-mark && build/odra-mark src/ui/images
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,6 +7,7 @@
 #include "simulator.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -17,6 +18,8 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcSim, "odra.sim")
 
 namespace {
 
@@ -55,16 +58,23 @@ int shellStatus(int exitCode, QProcess::ExitStatus status)
 
 int main(int argc, char *argv[])
 {
+    // Our warnings as they always looked: the program's name, then the message. The journal
+    // on standard error is written directly, not through here.
+    qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("odra-projector-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ODRA_VERSION));
 
     Options options;
     QString error;
-    switch (parseOptions(app.arguments().mid(1), &options, &error)) {
+    switch (parseOptions(QCoreApplication::arguments(), &options, &error)) {
     case ParseOutcome::Help: std::fputs(usageText().toLocal8Bit().constData(), stdout); return 0;
+    case ParseOutcome::Version:
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
     case ParseOutcome::Error:
-        std::fprintf(stderr, "odra-projector-sim: %s\n%s", error.toLocal8Bit().constData(),
-                     "Try 'odra-projector-sim --help'.\n");
+        qCWarning(lcSim, "%s\nTry 'odra-projector-sim --help'.", qUtf8Printable(error));
         return 2;
     case ParseOutcome::Run: break;
     }
@@ -75,11 +85,11 @@ int main(int argc, char *argv[])
                             ? line.openPseudoTerminal(&error)
                             : line.openDevice(options.device, options.baud, &error);
     if (!opened) {
-        std::fprintf(stderr, "odra-projector-sim: %s\n", error.toLocal8Bit().constData());
+        qCWarning(lcSim, "%s", qUtf8Printable(error));
         return 1;
     }
     if (!catchStopSignals()) {
-        std::fprintf(stderr, "odra-projector-sim: cannot catch signals\n");
+        qCWarning(lcSim, "cannot catch signals");
         return 1;
     }
 
@@ -98,7 +108,8 @@ int main(int argc, char *argv[])
     QSocketNotifier stopSignal(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopSignal, &QSocketNotifier::activated, [&] {
         char drain[16];
-        while (::read(signalPipe[0], drain, sizeof drain) > 0) {}
+        while (::read(signalPipe[0], drain, sizeof drain) > 0) {
+        }
         if (!running || program.state() == QProcess::NotRunning) {
             journal.note(QStringLiteral("stopping"));
             QCoreApplication::exit(0);
@@ -130,9 +141,8 @@ int main(int argc, char *argv[])
         QObject::connect(&program, &QProcess::errorOccurred, [&](QProcess::ProcessError e) {
             if (e != QProcess::FailedToStart)
                 return;
-            std::fprintf(stderr, "odra-projector-sim: cannot run %s: %s\n",
-                         options.run.first().toLocal8Bit().constData(),
-                         program.errorString().toLocal8Bit().constData());
+            qCWarning(lcSim, "cannot run %s: %s", qUtf8Printable(options.run.first()),
+                      qUtf8Printable(program.errorString()));
             QCoreApplication::exit(127);
         });
         journal.note(QStringLiteral("running %1 with ODRA_COM1=%2")

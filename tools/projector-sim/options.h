@@ -17,9 +17,11 @@ struct Options
     QStringList run;             // program and arguments to run on the line; empty: none
 };
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
-// Parses the arguments after the program name. Everything after --run is the program to run.
-ParseOutcome parseOptions(const QStringList &args, Options *options, QString *error);
+// Parses the whole command line, the program's name first. Everything after the first --run is
+// the program to run and its arguments, whatever they look like.
+ParseOutcome parseOptions(const QStringList &arguments, Options *options, QString *error);
 
+// The --help text.
 QString usageText();

@@ -5,15 +5,19 @@
 // command shows. Not a test: it takes ten minutes by default (make soak).
 //
 // Usage: odra-soak [--minutes M] [--noise BYTES_PER_SECOND] [--sim PATH] [--log PATH]
-#include "recording_port.h"
+#include "recording_line.h"
 
-#include "app/form1.h"
 #include "core/kernel_scheduler.h"
+#include "line/device_map.h"
+#include "session/panel_session.h"
+#include "ui/panel_window.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,6 +26,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+
+Q_LOGGING_CATEGORY(lcSoak, "odra.soak")
 
 namespace {
 
@@ -35,27 +41,65 @@ struct Options
     QString log;
 };
 
-bool parse(const QStringList &args, Options *o)
+enum class Parsed { Run, Help, Version, Error };
+
+Parsed parse(QCommandLineParser &cli, Options *o)
 {
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &a = args[i];
-        const QString value = i + 1 < args.size() ? args[i + 1] : QString();
-        bool ok = true;
-        if (a == QLatin1String("--minutes"))
-            o->minutes = value.toDouble(&ok);
-        else if (a == QLatin1String("--noise"))
-            o->noise = value.toInt(&ok);
-        else if (a == QLatin1String("--sim"))
-            o->sim = value;
-        else if (a == QLatin1String("--log"))
-            o->log = value;
-        else
-            return false;
-        if (!ok || value.isEmpty())
-            return false;
-        ++i;
+    cli.setApplicationDescription(QStringLiteral(
+        "Holds a 5 ms menu arrow of the panel against the projector simulator on a noisy line, "
+        "then reports the memory and checks every send."));
+    const QCommandLineOption help = cli.addHelpOption();
+    const QCommandLineOption version = cli.addVersionOption();
+    const QCommandLineOption minutes(QStringLiteral("minutes"),
+                                     QStringLiteral("How long to hold (default 10)."),
+                                     QStringLiteral("M"));
+    const QCommandLineOption noise(
+        QStringLiteral("noise"),
+        QStringLiteral("Random bytes a second the simulator puts on the line (default 200)."),
+        QStringLiteral("BYTES_PER_SECOND"));
+    const QCommandLineOption sim(
+        QStringLiteral("sim"),
+        QStringLiteral("The simulator (default: odra-projector-sim beside this program)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Keep the simulator's log of every command there (default: not kept)."),
+        QStringLiteral("PATH"));
+    cli.addOptions({minutes, noise, sim, log});
+    if (!cli.parse(QCoreApplication::arguments())) {
+        qCWarning(lcSoak).noquote() << cli.errorText();
+        return Parsed::Error;
     }
-    return o->minutes > 0 && o->noise >= 0;
+    if (cli.isSet(help))
+        return Parsed::Help;
+    if (cli.isSet(version))
+        return Parsed::Version;
+
+    bool ok = cli.positionalArguments().isEmpty();
+    const auto given = [&](const QCommandLineOption &option) {
+        const bool set = cli.isSet(option);
+        ok = ok && (!set || !cli.value(option).isEmpty());
+        return set;
+    };
+    if (given(minutes)) {
+        bool number = false;
+        o->minutes = cli.value(minutes).toDouble(&number);
+        ok = ok && number;
+    }
+    if (given(noise)) {
+        bool number = false;
+        o->noise = cli.value(noise).toInt(&number);
+        ok = ok && number;
+    }
+    if (given(sim))
+        o->sim = cli.value(sim);
+    if (given(log))
+        o->log = cli.value(log);
+    ok = ok && o->minutes > 0 && o->noise >= 0;
+    if (!ok)
+        qCWarning(lcSoak, "usage: odra-soak [--minutes M] [--noise BYTES_PER_SECOND] "
+                          "[--sim PATH] [--log PATH]");
+    return ok ? Parsed::Run : Parsed::Error;
 }
 
 double rssMegabytes()
@@ -92,12 +136,17 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("odra-soak"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ODRA_VERSION));
     Options options;
-    if (!parse(app.arguments(), &options)) {
-        std::fprintf(stderr, "usage: odra-soak [--minutes M] [--noise BYTES_PER_SECOND] "
-                             "[--sim PATH] [--log PATH]\n");
-        return 2;
+    QCommandLineParser cli;
+    switch (parse(cli, &options)) {
+    case Parsed::Help: cli.showHelp(0);
+    case Parsed::Version: cli.showVersion();
+    case Parsed::Error: return 2;
+    case Parsed::Run: break;
     }
     if (options.sim.isEmpty())
         options.sim =
@@ -111,23 +160,29 @@ int main(int argc, char *argv[])
     sim.setStandardErrorFile(options.log);
     sim.start(options.sim, {QStringLiteral("--noise"), QString::number(options.noise)});
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "odra-soak: cannot start %s\n", qPrintable(options.sim));
+        qCWarning(lcSoak, "cannot start %s", qUtf8Printable(options.sim));
         return 1;
     }
     const QString device = QString::fromLocal8Bit(sim.readLine().trimmed());
-    qputenv("ODRA_COM1", device.toLocal8Bit());
 
-    const auto scheduler = makeEventLoopScheduler(); // the program's own timers
-    RecordingPort port;
+    // The real panel, full height, on the program's own timers, its COM1 the simulator's line.
+    // Warnings are kept for the report instead of shown.
+    const auto scheduler = makeEventLoopScheduler();
+    RecordingLine line;
+    DeviceMap devices;
+    devices.setGiven(1, device);
+    PanelSession session(*scheduler, line, devices);
     QStringList warnings;
-    Form1::Platform platform;
-    platform.warning = [&](Form1 *, const QString &text) { warnings << text; };
-    platform.endProgram = [] {};
-    Form1 form(*scheduler, port, platform);
-    form.setHeight(9100);
-    form.show();
-    if (!port.portOpen()) {
-        std::fprintf(stderr, "odra-soak: the panel could not open %s\n", qPrintable(device));
+    QObject::connect(&session, &PanelSession::warning,
+                     [&warnings](const QString &text) { warnings << text; });
+    PanelWindow window(session);
+    window.setWarningPresenter([](const QString &) {});
+    session.start();
+    session.openExtendedView();
+    session.openFullView();
+    window.show();
+    if (!session.portOpen()) {
+        qCWarning(lcSoak, "the panel could not open %s", qUtf8Printable(device));
         return 1;
     }
     std::printf("soak: %.1f min of %d ms menu-arrow repeats on %s, noise %d bytes/s\n",
@@ -135,38 +190,40 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     // D.Zoom pressed and released: the menu arrows now repeat every 5 ms.
-    QWidget *dzoom = form.control(QStringLiteral("Command48"));
-    QWidget *arrow = form.control(QStringLiteral("Command5"));
+    QWidget *dzoom = window.control(QStringLiteral("d-zoom-in"));
+    QWidget *arrow = window.control(QStringLiteral("menu-up"));
+    if (!dzoom || !arrow)
+        qFatal("no d-zoom-in or menu-up button");
     wait(1000);
     mouse(dzoom, QEvent::MouseButtonPress);
     mouse(dzoom, QEvent::MouseButtonRelease);
     wait(500);
-    if (form.Timer1->interval() != kRepeatMs) {
-        std::fprintf(stderr, "odra-soak: the repeat is not at %d ms\n", kRepeatMs);
+    if (session.repeat().interval() != kRepeatMs) {
+        qCWarning(lcSoak, "the repeat is not at %d ms", kRepeatMs);
         return 1;
     }
 
-    // The port's record grows with every send; it is checked and emptied every second so that
+    // The line's record grows with every send; it is checked and emptied every second so that
     // the soak's own bookkeeping does not show as the panel's memory.
-    const int writesBefore = port.writesTaken;
+    const int writesBefore = line.writesTaken;
     bool sentOnlyArrows = true;
     qint64 longestGap = 0, lastSendAt = -1;
     int lateGaps = 0;
     auto checkSends = [&] {
         sentOnlyArrows =
-            sentOnlyArrows && port.taken == QByteArray("C3C\r").repeated(port.takenAtMs.size());
-        for (const qint64 at : std::as_const(port.takenAtMs)) {
+            sentOnlyArrows && line.taken == QByteArray("C3C\r").repeated(line.takenAtMs.size());
+        for (const qint64 at : std::as_const(line.takenAtMs)) {
             if (lastSendAt >= 0) {
                 longestGap = std::max(longestGap, at - lastSendAt);
                 lateGaps += at - lastSendAt >= 2 * kRepeatMs ? 1 : 0;
             }
             lastSendAt = at;
         }
-        port.taken.clear();
-        port.takenAtMs.clear();
+        line.taken.clear();
+        line.takenAtMs.clear();
     };
-    port.taken.clear(); // the D.Zoom press
-    port.takenAtMs.clear();
+    line.taken.clear(); // the D.Zoom press
+    line.takenAtMs.clear();
     QTimer checker;
     QObject::connect(&checker, &QTimer::timeout, checkSends);
     checker.start(1000);
@@ -184,7 +241,7 @@ int main(int argc, char *argv[])
         const double rss = rssMegabytes();
         rssMost = std::max(rssMost, rss);
         std::printf("  %5.1f min  %7d sends  RSS %.1f MB\n", double(held.elapsed()) / 60000,
-                    port.writesTaken - writesBefore, rss);
+                    line.writesTaken - writesBefore, rss);
         std::fflush(stdout);
     });
     progress.start(30000);
@@ -204,18 +261,18 @@ int main(int argc, char *argv[])
     sim.terminate();
     sim.waitForFinished(10000);
 
-    const int sends = port.writesTaken - writesBefore;
+    const int sends = line.writesTaken - writesBefore;
 
     // What the simulator received.
     QFile log(options.log);
     int arrows = 0, primes = 0, other = 0;
     if (log.open(QIODevice::ReadOnly)) {
         while (!log.atEnd()) {
-            const QByteArray line = log.readLine();
-            const qsizetype rx = line.indexOf(" rx  ");
+            const QByteArray entry = log.readLine();
+            const qsizetype rx = entry.indexOf(" rx  ");
             if (rx < 0)
                 continue;
-            const QByteArray command = line.mid(rx + 5).trimmed();
+            const QByteArray command = entry.mid(rx + 5).trimmed();
             if (command == "C3C<CR>")
                 ++arrows;
             else if (command == "C30<CR>")
@@ -243,7 +300,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(std::max<qint64>(0, expected - sends)), lateGaps,
                 static_cast<long long>(longestGap));
     std::printf("  received from the line %lld bytes (noise and replies); warnings %lld\n",
-                static_cast<long long>(port.bytesRead), static_cast<long long>(warnings.size()));
+                static_cast<long long>(line.bytesRead), static_cast<long long>(warnings.size()));
     for (const QString &w : warnings)
         std::printf("  warning: %s\n", qPrintable(w));
     if (!scratch.isValid() || options.log != scratch.filePath(QStringLiteral("sim.log")))
