@@ -1,7 +1,7 @@
 // odra-control: the control panel.
 #include "core/kernel_scheduler.h"
+#include "line/device_line.h"
 #include "line/device_map.h"
-#include "line/serial_line.h"
 #include "session/panel_session.h"
 #include "ui/panel_window.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     const auto scheduler = makeEventLoopScheduler();
-    SerialLine line;
+    DeviceLine line;
     DeviceMap devices;
     PanelSession session(*scheduler, line, devices);
     PanelWindow window(session);
