@@ -7,11 +7,6 @@
 
 namespace {
 
-const protocol::Command &byName(const QString &name)
-{
-    return SessionFixture::command(name.toLatin1().constData());
-}
-
 struct Expected
 {
     const char *label;
@@ -131,7 +126,7 @@ void SessionCommandsTest::send()
     PanelSession &s = *f.session;
     QSignalSpy sent(&s, &PanelSession::sent);
     f.advance(10);
-    s.send(byName(name));
+    s.send(SessionFixture::command(name));
 
     QCOMPARE(f.line.writes.size(), 1);
     QCOMPARE(f.line.writes[0].bytes, bytes);
@@ -180,7 +175,7 @@ void SessionCommandsTest::intervalsStayUntilChanged()
     QFETCH(int, displayClear);
     SessionFixture f;
     PanelSession &s = *f.session;
-    s.send(byName(first));
+    s.send(SessionFixture::command(first));
     f.advance(10000);
     f.send("power-on"); // has no intervals of its own
     f.send("status");   // nor has this
@@ -218,7 +213,7 @@ void SessionCommandsTest::menuOnAndAImagePrimeTheArrows()
     QCOMPARE(s.repeat().interval(), 150);
     QCOMPARE(s.arrowSpeed(), protocol::ArrowSpeed::AsStarted);
 
-    s.send(byName(name));
+    s.send(SessionFixture::command(name));
     QCOMPARE(s.repeat().interval(), 200);
     QCOMPARE(s.arrowSpeed(), protocol::ArrowSpeed::Primed);
     QVERIFY(!s.repeat().isEnabled());

@@ -7,11 +7,6 @@
 
 namespace {
 
-const protocol::Command &byName(const QString &name)
-{
-    return SessionFixture::command(name.toLatin1().constData());
-}
-
 struct Expected
 {
     const char *label;
@@ -96,7 +91,7 @@ void SessionHoldTest::everyButton()
     QFETCH(int, replyWindow);
     QFETCH(int, displayClear);
     QFETCH(bool, fastArrowsAfter);
-    const protocol::Command &command = byName(name);
+    const protocol::Command &command = SessionFixture::command(name);
 
     SessionFixture f;
     PanelSession &s = *f.session;

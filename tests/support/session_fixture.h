@@ -47,6 +47,11 @@ struct SessionFixture
         return *c;
     }
 
+    static const protocol::Command &command(const QString &name)
+    {
+        return command(name.toLatin1().constData());
+    }
+
     void send(const char *name) { session->send(command(name)); }
     void press(const char *name) { session->press(command(name)); }
     void release(const char *name) { session->release(command(name)); }
