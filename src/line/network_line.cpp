@@ -3,6 +3,7 @@
 #include "line/com_port_control.h"
 
 #include <QLoggingCategory>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -88,6 +89,8 @@ bool NetworkLine::open(const QString &device, const LineSettings &settings)
     speedAnswered_ = false;
     state_ = State::Connecting;
     socket_ = new QTcpSocket(this);
+    // A device server is reached directly: a proxy would not carry a raw serial stream.
+    socket_->setProxy(QNetworkProxy::NoProxy);
     connect(socket_, &QTcpSocket::connected, this, &NetworkLine::onConnected);
     connect(socket_, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
     connect(socket_, &QTcpSocket::errorOccurred, this, &NetworkLine::onError);

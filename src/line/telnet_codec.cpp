@@ -188,6 +188,8 @@ QByteArray Codec::subnegotiation(quint8 option, QByteArrayView payload)
     out += char(kIac);
     out += char(kSb);
     out += char(option);
+    if (option == kIac)
+        out += char(kIac); // inside a subnegotiation every 0xFF is doubled, its option too
     for (const char c : payload) {
         out += c;
         if (quint8(c) == kIac)
