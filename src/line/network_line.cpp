@@ -13,7 +13,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-Q_LOGGING_CATEGORY(lcNetworkLine, "odra.line.network")
+Q_LOGGING_CATEGORY(lcLine, "odra.line")
 
 namespace {
 
@@ -32,7 +32,7 @@ QString reasonGiven(const QByteArray &text)
 void setTcpOption(qintptr fd, int level, int name, int value)
 {
     if (::setsockopt(int(fd), level, name, &value, sizeof value) != 0)
-        qCWarning(lcNetworkLine) << "could not set socket option" << name << "to" << value;
+        qCWarning(lcLine) << "could not set socket option" << name << "to" << value;
 }
 
 } // namespace
@@ -190,14 +190,14 @@ void NetworkLine::readNotice(const QByteArray &sub)
             return; // an answer to an earlier choice of speed
     }
     if (const QString odd = comport::disagreement(*notice, settings_); !odd.isEmpty())
-        qCWarning(lcNetworkLine).noquote() << tr("%1: the device server set %2").arg(device_, odd);
+        qCWarning(lcLine).noquote() << tr("%1: the device server set %2").arg(device_, odd);
 }
 
 void NetworkLine::becomeOpen()
 {
     connectTimer_.stop();
     if (address_.kind == DeviceAddress::Kind::Rfc2217 && !telnet_.enabledHere(telnet::kComPort))
-        qCWarning(lcNetworkLine).noquote()
+        qCWarning(lcLine).noquote()
             << tr("%1: the device server does not set its serial port on request; it keeps its "
                   "own speed and framing")
                    .arg(device_);
