@@ -40,7 +40,7 @@ test-sanitize: deps
 # build-fuzz/corpus, the seeds in fuzz/corpus stay as they are; a failing input is kept in
 # build-fuzz/artifacts and its log in build-fuzz/<target>.log.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_session
+FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_telnet fuzz_session
 fuzz: deps
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DODRA_FUZZ=ON -DODRA_TESTS=OFF >/dev/null

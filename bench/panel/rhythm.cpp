@@ -214,6 +214,12 @@ void addFigures(Bench &b, const Plan &p, const Rhythm &panel, const Rhythm &floo
 
 } // namespace
 
+std::vector<double> spacingErrors(const std::vector<FarEnd::Command> &all, const QByteArray &code,
+                                  int period, int repeats)
+{
+    return analyse(all, code, period, repeats).error;
+}
+
 void measureRhythm(Bench &b)
 {
     FarEnd floorLine;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "far_end.h"
 #include "report.h"
 
 #include <QList>
@@ -8,8 +9,6 @@
 struct LivePanel;
 
 namespace bench {
-
-class FarEnd;
 
 // The panel under measurement: the real window on real timers, its COM1 a pseudo-terminal whose
 // far end is read on a thread of its own.
@@ -28,6 +27,13 @@ struct Bench
 void measureRhythm(Bench &b);
 void measureLatency(Bench &b);
 void measureFlood(Bench &b);
+// The same latency and rhythm through ser2net over loopback, beside the direct line.
+void measureNetwork(Bench &b);
+
+// |spacing - period| in ms of a hold's sends of code at the far end: the press's own send and
+// the next repeats sends.
+std::vector<double> spacingErrors(const std::vector<FarEnd::Command> &all, const QByteArray &code,
+                                  int period, int repeats);
 
 // Lets the calling thread's event loop run for ms milliseconds (precise timer).
 void runEventLoop(int ms);

@@ -1,5 +1,7 @@
 #include "line/device_line.h"
 
+#include "line/device_address.h"
+#include "line/network_line.h"
 #include "line/serial_line.h"
 
 DeviceLine::DeviceLine(QObject *parent) : Line(parent)
@@ -8,15 +10,48 @@ DeviceLine::DeviceLine(QObject *parent) : Line(parent)
 
 DeviceLine::~DeviceLine() = default;
 
+void DeviceLine::follow(Line *line)
+{
+    connect(line, &Line::readyRead, this, [this, line] {
+        if (current_ == line)
+            emit readyRead();
+    });
+    connect(line, &Line::lost, this, [this, line](const QString &cause) {
+        if (current_ == line)
+            emit lost(cause);
+    });
+    connect(line, &Line::opened, this, [this, line] {
+        if (current_ == line)
+            emit opened();
+    });
+    connect(line, &Line::openFailed, this, [this, line] {
+        if (current_ != line)
+            return;
+        fail(line->failure(), line->failureDetail());
+        emit openFailed();
+    });
+}
+
 bool DeviceLine::open(const QString &device, const LineSettings &settings)
 {
     clearFailure();
-    if (current_ && current_->isOpen())
+    if (isOpen() || isConnecting())
         return fail(Failure::Other, tr("The line is already open."));
-    if (!current_) {
-        current_ = std::make_unique<SerialLine>();
-        connect(current_.get(), &Line::readyRead, this, &Line::readyRead);
-        connect(current_.get(), &Line::lost, this, &Line::lost);
+    const DeviceAddress address = DeviceAddress::parse(device);
+    if (!address.isValid())
+        return fail(Failure::BadName, address.problemText());
+    if (address.isNetwork()) {
+        if (!network_) {
+            network_ = std::make_unique<NetworkLine>();
+            follow(network_.get());
+        }
+        current_ = network_.get();
+    } else {
+        if (!serial_) {
+            serial_ = std::make_unique<SerialLine>();
+            follow(serial_.get());
+        }
+        current_ = serial_.get();
     }
     return relay(current_->open(device, settings));
 }
@@ -30,6 +65,11 @@ bool DeviceLine::close()
 bool DeviceLine::isOpen() const
 {
     return current_ && current_->isOpen();
+}
+
+bool DeviceLine::isConnecting() const
+{
+    return current_ && current_->isConnecting();
 }
 
 bool DeviceLine::setSettings(const LineSettings &settings)

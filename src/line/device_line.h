@@ -4,9 +4,13 @@
 
 #include <memory>
 
+class NetworkLine;
+class SerialLine;
+
 // The line to whatever device it is given: each open() picks the line that serves that kind of
-// device (today a serial device path, served by SerialLine) and passes everything through to it,
-// so that COM1 and COM2 may be different kinds of device.
+// device (a serial device path: SerialLine; rfc2217:// or socket://: NetworkLine) and passes
+// everything through to it, so that COM1 and COM2 may be different kinds of device. Only the
+// line in use speaks through it: a report still due from the one before is not passed on.
 class DeviceLine final : public Line
 {
     Q_OBJECT
@@ -17,12 +21,16 @@ public:
     bool open(const QString &device, const LineSettings &settings) override;
     bool close() override;
     bool isOpen() const override;
+    bool isConnecting() const override;
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
 
 private:
     bool relay(bool ok);
+    void follow(Line *line);
 
-    std::unique_ptr<Line> current_;
+    std::unique_ptr<SerialLine> serial_;
+    std::unique_ptr<NetworkLine> network_;
+    Line *current_ = nullptr;
 };

@@ -9,6 +9,10 @@
 // The line to the projector as the session uses it: open a device with its settings, write
 // whole commands, hand over what arrived, and report the line's loss, once. Every operation that
 // can fail returns false and leaves the reason in failure().
+//
+// A line to a device on the network connects in the background: its open() returns true with
+// the line not open yet but connecting, and opened() or openFailed() follows from the event
+// loop, never from inside open(). Until then it is not open: writes are refused.
 class Line : public QObject
 {
     Q_OBJECT
@@ -16,9 +20,11 @@ public:
     // Why opening a device failed; the session words its warning by it.
     enum class Failure : quint8 {
         None,
-        Missing,    // no such device
-        Refused,    // in use by another program, or no permission
-        Other,      // anything else: see failureDetail()
+        Missing,     // no such device
+        Refused,     // in use by another program, or no permission
+        Unreachable, // a device server that refused, was not found or did not answer in time
+        BadName,     // a device name the panel cannot read
+        Other,       // anything else: see failureDetail()
     };
 
     using QObject::QObject;
@@ -28,6 +34,8 @@ public:
     // Hands what is queued to the line, then closes it. Closed on purpose: no loss is reported.
     virtual bool close() = 0;
     virtual bool isOpen() const = 0;
+    // Between an open() that returned true and its opened() or openFailed(). close() ends it.
+    virtual bool isConnecting() const { return false; }
     // On an open line the new settings take effect at once, without reopening.
     virtual bool setSettings(const LineSettings &settings) = 0;
 
@@ -42,6 +50,11 @@ public:
     QString failureDetail() const { return failureDetail_; }
 
 signals:
+    // A connection begun by open() stands: the line is open.
+    void opened();
+    // A connection begun by open() could not be made; failure() and failureDetail() say why.
+    // The line is closed.
+    void openFailed();
     // Bytes have arrived.
     void readyRead();
     // The open line went away (adapter unplugged, line hung up); it is closed already when this

@@ -1,6 +1,7 @@
 // The session's start, its port and speed, the settings frame, the views and the warnings.
 #include "session/panel_session.h"
 
+#include "line/device_address.h"
 #include "line/device_map.h"
 
 #include <QLoggingCategory>
@@ -28,6 +29,7 @@ PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &de
     displayClear_->setHandler([this] { displayCleared(); });
     connect(&line_, &Line::readyRead, this, &PanelSession::takeArrivals);
     connect(&line_, &Line::lost, this, &PanelSession::lineLost);
+    connect(&line_, &Line::openFailed, this, &PanelSession::connectFailed);
 }
 
 PanelSession::~PanelSession() = default;
@@ -46,10 +48,12 @@ void PanelSession::start()
         device_ = device;
     else
         warn(openFailure(port_, device));
+    portIfConnectFails_ = port_;
     // Marking COM1 at start runs its port change, which closes and reopens the port just
     // opened. When COM1 could not be opened that would only fail and warn a second time: the
-    // panel goes on with the port closed and one warning, and choosing COM1 tries again.
-    if (opened)
+    // panel goes on with the port closed and one warning, and choosing COM1 tries again. A
+    // connection still being made is left to stand up rather than be made twice.
+    if (opened && line_.isOpen())
         choosePort(1);
 }
 
@@ -63,7 +67,7 @@ void PanelSession::choosePort(int port)
 {
     const int otherPort = port == 1 ? 2 : 1;
     QString failure;
-    if (line_.isOpen() && !line_.close())
+    if ((line_.isOpen() || line_.isConnecting()) && !line_.close())
         failure = tr("COM%1 could not be closed.\n(%2)").arg(port_).arg(line_.failureDetail());
     // The number changes only on a closed port: a port that would not close keeps its own.
     if (!line_.isOpen())
@@ -76,6 +80,7 @@ void PanelSession::choosePort(int port)
             device_ = device;
         else
             failure = openFailure(port, device);
+        portIfConnectFails_ = otherPort;
     }
 
     if (!failure.isEmpty()) {
@@ -90,8 +95,9 @@ void PanelSession::choosePort(int port)
 void PanelSession::chooseSpeed(qint32 baud)
 {
     settings_.baud = baud;
-    // An open port goes on at the new speed, without reopening.
-    if (line_.isOpen() && !line_.setSettings(settings_))
+    // An open port goes on at the new speed, without reopening; a connection still being made
+    // takes the new speed with it.
+    if ((line_.isOpen() || line_.isConnecting()) && !line_.setSettings(settings_))
         qCWarning(lcSession).noquote() << line_.failureDetail();
     setSettingsOpen(false);
 }
@@ -114,6 +120,16 @@ QString PanelSession::openFailure(int port, const QString &device) const
                   "may not open it (on Debian, join the \"dialout\" group).\n(%3)")
             .arg(port)
             .arg(device, line_.failureDetail());
+    case Line::Failure::Unreachable:
+        return tr("COM%1 (%2) cannot be reached: %3.\nCheck that the device server is on and "
+                  "its address is right, or %4.")
+            .arg(port)
+            .arg(device, line_.failureDetail(), devices_.howToChoose(port));
+    case Line::Failure::BadName:
+        return tr("COM%1 (%2) is not a device the panel can open: %3.\nTo use another device, "
+                  "%4.")
+            .arg(port)
+            .arg(device, line_.failureDetail(), devices_.howToChoose(port));
     case Line::Failure::None:
     case Line::Failure::Other: break;
     }
@@ -122,10 +138,22 @@ QString PanelSession::openFailure(int port, const QString &device) const
 
 void PanelSession::lineLost(const QString &cause)
 {
+    const QString check = DeviceAddress::parse(device_).isNetwork()
+                              ? tr("Check the device server and the network")
+                              : tr("Check the cable or adapter");
     warn(tr("COM%1 (%2) stopped working and has been closed: %3.\n"
-            "Check the cable or adapter, then choose the port again.")
+            "%4, then choose the port again.")
              .arg(port_)
-             .arg(device_, cause));
+             .arg(device_, cause, check));
+}
+
+void PanelSession::connectFailed()
+{
+    // The same single warning as for a device that cannot be opened; the port stays closed and
+    // choosing it again connects anew.
+    const QString text = openFailure(port_, device_);
+    port_ = portIfConnectFails_;
+    warn(text);
 }
 
 void PanelSession::warn(const QString &text)
@@ -139,7 +167,10 @@ void PanelSession::warn(const QString &text)
 
 // The views -----------------------------------------------------------------------------------
 
-void PanelSession::openExtendedView() { setView(View::Extended); }
+void PanelSession::openExtendedView()
+{
+    setView(View::Extended);
+}
 
 void PanelSession::openFullView()
 {

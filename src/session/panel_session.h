@@ -109,6 +109,7 @@ private:
     void repeatTick();
     void releaseHold(const protocol::Command &command);
     void lineLost(const QString &cause);
+    void connectFailed();
     void warn(const QString &text);
     QString openFailure(int port, const QString &device) const;
 
@@ -135,6 +136,9 @@ private:
     qint64 pressureValue_ = 0;
     int port_ = 1;
     QString device_; // the device of the port last opened
+    // Where the port number falls back to when the connection now being made fails, as a
+    // failed port change falls back at once.
+    int portIfConnectFails_ = 1;
     LineSettings settings_;
     View view_ = View::Opened;
     bool settingsOpen_ = false;

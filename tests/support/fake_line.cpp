@@ -1,12 +1,14 @@
 #include "fake_line.h"
 
-FakeLine::FakeLine(const Scheduler *clock, QObject *parent) : Line(parent), clock_(clock) {}
+FakeLine::FakeLine(const Scheduler *clock, QObject *parent) : Line(parent), clock_(clock)
+{
+}
 
 bool FakeLine::open(const QString &device, const LineSettings &settings)
 {
     clearFailure();
     calls << QStringLiteral("open %1 %2").arg(device, settings.toString());
-    if (open_)
+    if (open_ || connecting_)
         return fail(Failure::Other, QStringLiteral("already open"));
     if (failNextOpen || missing.contains(device)) {
         failNextOpen = false;
@@ -14,10 +16,31 @@ bool FakeLine::open(const QString &device, const LineSettings &settings)
     }
     if (busy.contains(device))
         return fail(Failure::Refused, QStringLiteral("Permission denied"));
-    open_ = true;
     device_ = device;
     settings_ = settings;
+    if (slow.contains(device))
+        connecting_ = true;
+    else
+        open_ = true;
     return true;
+}
+
+void FakeLine::finishConnecting()
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    open_ = true;
+    emit opened();
+}
+
+void FakeLine::failConnecting(const QString &detail)
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    fail(Failure::Unreachable, detail);
+    emit openFailed();
 }
 
 bool FakeLine::close()
@@ -29,6 +52,7 @@ bool FakeLine::close()
         return fail(Failure::Other, QStringLiteral("close failed"));
     }
     open_ = false;
+    connecting_ = false;
     pending_.clear();
     return true;
 }

@@ -25,6 +25,7 @@ public:
     bool open(const QString &device, const LineSettings &settings) override;
     bool close() override;
     bool isOpen() const override { return open_; }
+    bool isConnecting() const override { return connecting_; }
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
@@ -39,6 +40,13 @@ public:
     // The line goes away: it closes and reports the loss.
     void loseLine(const QString &cause = QStringLiteral("line lost"));
 
+    // A connection in the background stands up, or fails with the given reason.
+    void finishConnecting();
+    void failConnecting(const QString &detail = QStringLiteral("127.0.0.1 port 4000: Connection "
+                                                               "refused"));
+
+    // Devices on the network: opening them starts a connection that the test finishes or fails.
+    QStringList slow;
     // Devices that do not exist: opening them fails as a missing device.
     QStringList missing;
     // Devices held by another program: opening them fails as refused.
@@ -62,6 +70,7 @@ public:
 private:
     const Scheduler *clock_;
     bool open_ = false;
+    bool connecting_ = false;
     QString device_;
     LineSettings settings_;
     QByteArray pending_;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "fd_io.h"
+#include "live_panel.h"
+#include "ser2net_process.h"
+
+#include "line/device_line.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+// The window on the line the program itself uses (DeviceLine: serial paths and device servers
+// alike), with every byte that arrived on record, for the tests through ser2net.
+struct NetworkPanel : BasicLivePanel<DeviceLine>
+{
+    QByteArray arrived;
+
+    explicit NetworkPanel(const QString &com1) : BasicLivePanel(com1)
+    {
+        QObject::connect(session.get(), &PanelSession::arrived,
+                         [this](const QByteArray &bytes) { arrived += bytes; });
+    }
+    // A choice of the settings frame, made as the operator does: COM, then the choice.
+    void choose(const QString &choice)
+    {
+        click("port-settings");
+        click(choice);
+    }
+    // The command box's text as typed, and SEND.
+    void type(const QString &text)
+    {
+        auto *box = qobject_cast<QLineEdit *>(control("command-text"));
+        QVERIFY(box);
+        box->setText(text);
+        click("send");
+    }
+};
+
+// The CPU time spent in one second of the event loop, after a moment to settle: an idle event
+// loop spends next to none, a busy loop all of it.
+inline double cpuInQuietSecond()
+{
+    QTest::qWait(200);
+    const double before = processCpuSeconds();
+    QTest::qWait(1000);
+    return processCpuSeconds() - before;
+}
