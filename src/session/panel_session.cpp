@@ -32,25 +32,25 @@ PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &de
 
 PanelSession::~PanelSession() = default;
 
-void PanelSession::start()
+void PanelSession::start(int port)
 {
     settings_ = LineSettings{};
     held_ = nullptr;
     awaitingReply_ = false;
     emptyReceived();
 
-    port_ = 1;
+    port_ = port;
     const QString device = devices_.device(port_);
     const bool opened = line_.open(device, settings_);
     if (opened)
         device_ = device;
     else
         warn(openFailure(port_, device));
-    // Marking COM1 at start runs its port change, which closes and reopens the port just
-    // opened. When COM1 could not be opened that would only fail and warn a second time: the
-    // panel goes on with the port closed and one warning, and choosing COM1 tries again.
+    // Marking the port at start runs its port change, which closes and reopens the port just
+    // opened. When it could not be opened that would only fail and warn a second time: the
+    // panel goes on with the port closed and one warning, and choosing the port tries again.
     if (opened)
-        choosePort(1);
+        choosePort(port_);
 }
 
 void PanelSession::openSettings()

@@ -43,8 +43,9 @@ public:
                  QObject *parent = nullptr);
     ~PanelSession() override;
 
-    // Start-up: the state reset, COM1 opened at 19200,N,8,1 (a warning when it cannot be).
-    void start();
+    // Start-up: the state reset, the port (COM1 unless told otherwise) opened at 19200,N,8,1
+    // (a warning when it cannot be).
+    void start(int port = 1);
 
     // What the operator does --------------------------------------------------------------------
     void send(const protocol::Command &command); // a one-shot button's click
@@ -69,6 +70,7 @@ public:
     View view() const { return view_; }
     bool settingsOpen() const { return settingsOpen_; }
     int port() const { return port_; }
+    QString device() const { return device_; } // the device of the port last opened
     LineSettings settings() const { return settings_; }
     bool portOpen() const { return line_.isOpen(); }
 
