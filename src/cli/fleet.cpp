@@ -22,13 +22,23 @@ Fleet::~Fleet() = default;
 
 void Fleet::start()
 {
-    // Each start opens its port and sends at once; the replies are awaited side by side.
-    for (const auto &run : runs_)
-        run->start();
+    startNext();
+}
+
+void Fleet::startNext()
+{
+    // One port a turn of the event loop: opening a port takes its lock file, which may cost
+    // milliseconds, and the ports started first must have their replies read and their windows
+    // kept meanwhile.
+    if (started_ == runs_.size())
+        return;
+    runs_[started_++]->start();
+    QMetaObject::invokeMethod(this, &Fleet::startNext, Qt::QueuedConnection);
 }
 
 void Fleet::stop()
 {
+    started_ = runs_.size(); // the ports not yet opened stay closed
     for (const auto &run : runs_)
         run->stop();
 }

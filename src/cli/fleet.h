@@ -15,10 +15,11 @@ class Line;
 class Scheduler;
 class TrafficLog;
 
-// Every port of one odra run, served at once on one event loop: a PortRun per port, each on a
-// line of its own. The answers are printed in the order the ports were given, each as soon as
-// it and the ones before it are in, so that a script reads them as they come and always in the
-// same order. finished() carries the exit status: the highest of the ports'.
+// Every port of one odra run, served side by side on one event loop: a PortRun per port, each
+// on a line of its own, started one after another without waiting for the replies. The answers are
+// printed in the order the ports were given, each as soon as it and the ones before it are in, so
+// that a script reads them as they come and always in the same order. finished() carries the exit
+// status: the highest of the ports'.
 class Fleet final : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,7 @@ signals:
     void finished(int exitStatus);
 
 private:
+    void startNext();
     void printReady();
 
     const Request request_;
@@ -50,5 +52,6 @@ private:
     const bool prefix_;
     Printer print_;
     std::vector<std::unique_ptr<PortRun>> runs_;
+    std::size_t started_ = 0;
     std::size_t printed_ = 0;
 };

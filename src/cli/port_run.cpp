@@ -21,10 +21,17 @@ int PortRun::Result::exitStatus() const
 PortRun::PortRun(Scheduler &scheduler, std::unique_ptr<Line> line, const QString &port,
                  const Request &request, QObject *parent)
     : QObject(parent), scheduler_(scheduler), line_(std::move(line)),
-      session_(scheduler, *line_, devices_), port_(port), request_(request),
+      session_(scheduler, *line_, devices_), request_(request),
       deadline_(scheduler.createTimer(protocol::kStartReplyWindowMs)),
       release_(scheduler.createTimer(1))
 {
+    result_.port = port;
+    number_ = comPortNumber(port);
+    if (!number_) {
+        devices_.setGiven(1, port);
+        number_ = 1;
+    }
+    result_.device = devices_.device(number_);
     deadline_->setHandler([this] { deadlinePassed(); });
     release_->setHandler([this] { releaseHold(); });
     connect(&session_, &PanelSession::sent, this, &PortRun::sent);
@@ -36,16 +43,14 @@ PortRun::~PortRun() = default;
 
 void PortRun::start()
 {
-    result_.port = port_;
-    int number = comPortNumber(port_);
-    if (!number) {
-        devices_.setGiven(1, port_);
-        number = 1;
-    }
-    result_.device = devices_.device(number);
-
+    if (started_)
+        return;
+    started_ = true;
+    // The port as the operator chooses it in the settings frame: opened once, with the panel's
+    // own warning when it cannot be. (The panel's start-up opens its port, then marks it, which
+    // opens it again: twice the lock files and a drop of the modem lines, for nothing here.)
     opening_ = true;
-    session_.start(number);
+    session_.choosePort(number_);
     opening_ = false;
     if (!session_.portOpen()) {
         conclude(Outcome::NotOpened);
@@ -164,7 +169,11 @@ void PortRun::stop()
 {
     if (done_)
         return;
-    if (result_.outcome == Outcome::Pending) {
+    if (!started_) {
+        started_ = true;
+        result_.error = tr("Stopped before the port was opened.");
+        conclude(Outcome::NotOpened);
+    } else if (result_.outcome == Outcome::Pending) {
         if (result_.error.isEmpty())
             result_.error = tr("Stopped before the reply was complete.");
         concludeByReply();

@@ -54,6 +54,7 @@ public:
 
     const PanelSession &session() const { return session_; }
 
+    // Opens the port and sends; the rest follows on the event loop.
     void start();
     // Ends the run now: a held button is released, what is queued is handed to the line and
     // the port closed. done() follows at once.
@@ -81,11 +82,12 @@ private:
     std::unique_ptr<Line> line_;
     DeviceMap devices_;
     PanelSession session_;
-    const QString port_;
     const Request request_;
     std::unique_ptr<WindowTimer> deadline_, release_;
 
     Result result_;
+    int number_ = 1; // the session's port: 1 or 2, or 1 given a device of its own
+    bool started_ = false;
     bool opening_ = false;
     bool holding_ = false;
     bool done_ = false;

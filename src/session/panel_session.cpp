@@ -32,25 +32,25 @@ PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &de
 
 PanelSession::~PanelSession() = default;
 
-void PanelSession::start(int port)
+void PanelSession::start()
 {
     settings_ = LineSettings{};
     held_ = nullptr;
     awaitingReply_ = false;
     emptyReceived();
 
-    port_ = port;
+    port_ = 1;
     const QString device = devices_.device(port_);
     const bool opened = line_.open(device, settings_);
     if (opened)
         device_ = device;
     else
         warn(openFailure(port_, device));
-    // Marking the port at start runs its port change, which closes and reopens the port just
-    // opened. When it could not be opened that would only fail and warn a second time: the
-    // panel goes on with the port closed and one warning, and choosing the port tries again.
+    // Marking COM1 at start runs its port change, which closes and reopens the port just
+    // opened. When COM1 could not be opened that would only fail and warn a second time: the
+    // panel goes on with the port closed and one warning, and choosing COM1 tries again.
     if (opened)
-        choosePort(port_);
+        choosePort(1);
 }
 
 void PanelSession::openSettings()

@@ -43,9 +43,8 @@ public:
                  QObject *parent = nullptr);
     ~PanelSession() override;
 
-    // Start-up: the state reset, the port (COM1 unless told otherwise) opened at 19200,N,8,1
-    // (a warning when it cannot be).
-    void start(int port = 1);
+    // Start-up: the state reset, COM1 opened at 19200,N,8,1 (a warning when it cannot be).
+    void start();
 
     // What the operator does --------------------------------------------------------------------
     void send(const protocol::Command &command); // a one-shot button's click

@@ -45,8 +45,12 @@ struct Run
         settle();
     }
 
-    // The close that ends a run is handed to the event loop.
-    static void settle() { QCoreApplication::processEvents(); }
+    // The close that ends a run, and a fleet's next start, are handed to the event loop.
+    static void settle()
+    {
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    }
 
     void at(qint64 ms)
     {
