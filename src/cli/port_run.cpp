@@ -7,6 +7,10 @@
 #include "protocol/reply.h"
 #include "protocol/traffic.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcCli, "odra.cli")
+
 int PortRun::Result::exitStatus() const
 {
     switch (outcome) {
@@ -81,6 +85,7 @@ void PortRun::issue()
     if (result_.sends == 0) {
         result_.error =
             tr("%1: nothing could be written (%2).").arg(result_.device, line_->failureDetail());
+        qCWarning(lcCli).noquote() << result_.error; // the session words no warning for it
         conclude(Outcome::NoReply);
         return;
     }
