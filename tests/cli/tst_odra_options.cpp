@@ -1,11 +1,9 @@
-// odra's command line, its suggestions for a mistyped name, and what it prints: tables of
-// arguments and expected results, no event loop and no line.
+// odra's command line and its suggestions for a mistyped name: tables of arguments and
+// expected results, no event loop and no line.
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/suggest.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 namespace {
@@ -31,10 +29,6 @@ private slots:
     void everyCommandIsReachable();
     void suggestions_data();
     void suggestions();
-    void plainAnswer_data();
-    void plainAnswer();
-    void jsonAnswer();
-    void listShowsEveryCommandOnce();
 };
 
 void OdraOptionsTest::initTestCase()
@@ -111,30 +105,20 @@ void OdraOptionsTest::refused_data()
                                        << "needs the text";
     QTest::newRow("send unquoted") << "send CR PRESSURE"
                                    << "quote it";
-    QTest::newRow("list with more") << "list all"
-                                    << "no further";
     QTest::newRow("speed") << "--speed 38400 status"
                            << "--speed";
-    QTest::newRow("speed not a number") << "--speed fast status"
-                                        << "--speed";
     QTest::newRow("timeout zero") << "--timeout 0 status"
                                   << "--timeout";
-    QTest::newRow("timeout negative") << "--timeout -5 status"
-                                      << "--timeout";
     QTest::newRow("timeout too long") << "--timeout 99999999999 status"
                                       << "--timeout";
     QTest::newRow("hold of a one-shot") << "--hold 500 power-on"
                                         << "hold commands";
     QTest::newRow("hold of typed text") << "--hold 500 send C09"
                                         << "hold commands";
-    QTest::newRow("hold negative") << "--hold -1 volume-up"
-                                   << "--hold";
     QTest::newRow("same port twice") << "--port /dev/ttyUSB0 --port /dev/ttyUSB0 status"
                                      << "given twice";
     QTest::newRow("COM1 and its device") << "--port COM1 --port /dev/odra-test-com1 status"
                                          << "given twice";
-    QTest::newRow("port without value") << "status --port"
-                                        << "port";
 }
 
 void OdraOptionsTest::refused()
@@ -159,11 +143,15 @@ void OdraOptionsTest::typedTextKeepsItsBlanks()
     QVERIFY(parseArguments({"odra", "send", ""}).error.isEmpty());
 }
 
-// Every name of the catalogue reaches its own command from the command line, and none of them
-// is taken by odra's own words.
+// Every name of the catalogue reaches its own command from the command line, none of them is
+// taken by odra's own words, and odra list shows each, in the catalogue's order.
 void OdraOptionsTest::everyCommandIsReachable()
 {
+    const QList<QByteArray> listed = commandList(false).split('\n');
+    qsizetype i = 0;
     for (const protocol::Command &c : protocol::commands()) {
+        QCOMPARE(listed.value(i++).split(' ').value(0),
+                 QByteArray(c.name.data(), qsizetype(c.name.size())));
         const QString name = QString::fromLatin1(c.name.data(), qsizetype(c.name.size()));
         QVERIFY2(name != QLatin1String("send") && name != QLatin1String("list"), qPrintable(name));
         const ParsedArguments p = parse(name);
@@ -197,103 +185,6 @@ void OdraOptionsTest::suggestions()
     QCOMPARE(near.mid(0, first.size()), first);
     if (first.isEmpty())
         QVERIFY(near.isEmpty());
-}
-
-void OdraOptionsTest::plainAnswer_data()
-{
-    using O = PortRun::Outcome;
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("status"); // empty: nothing decoded
-    QTest::addColumn<QByteArray>("alone");
-    QTest::addColumn<QByteArray>("amongOthers");
-
-    QTest::newRow("decoded") << int(O::Answered) << QByteArray("80\r") << "Stand by"
-                             << QByteArray("Stand by\n") << QByteArray("/dev/p: Stand by\n");
-    QTest::newRow("not decoded") << int(O::Answered) << QByteArray("\x06\x14z{\r") << ""
-                                 << QByteArray("ACK &z ? CR\n")
-                                 << QByteArray("/dev/p: ACK &z ? CR\n");
-    QTest::newRow("silent") << int(O::NoReply) << QByteArray() << "" << QByteArray("no reply\n")
-                            << QByteArray("/dev/p: no reply\n");
-    QTest::newRow("not opened") << int(O::NotOpened) << QByteArray() << ""
-                                << QByteArray("not open\n") << QByteArray("/dev/p: not open\n");
-}
-
-void OdraOptionsTest::plainAnswer()
-{
-    QFETCH(int, outcome);
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, status);
-    PortRun::Result r;
-    r.port = QStringLiteral("/dev/p");
-    r.outcome = PortRun::Outcome(outcome);
-    r.reply = reply;
-    if (!status.isEmpty())
-        r.status = status;
-    QTEST(plainLine(r, false), "alone");
-    QTEST(plainLine(r, true), "amongOthers");
-}
-
-void OdraOptionsTest::jsonAnswer()
-{
-    Request request;
-    request.command = protocol::findCommand("status");
-    PortRun::Result r;
-    r.port = QStringLiteral("COM1");
-    r.device = QStringLiteral("/dev/ttyS0");
-    r.sent = "CR0\r";
-    r.sends = 1;
-    r.reply = QByteArray("80\r\xe9", 4); // a byte above ASCII keeps its value as a character
-    r.status = QStringLiteral("Stand by");
-    r.elapsedMs = 42;
-    r.outcome = PortRun::Outcome::Answered;
-
-    const QByteArray line = jsonLine(r, request);
-    QVERIFY(line.endsWith('\n'));
-    QCOMPARE(line.count('\n'), 1);
-    QJsonParseError error{};
-    const QJsonObject o = QJsonDocument::fromJson(line, &error).object();
-    QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(o["port"].toString(), "COM1");
-    QCOMPARE(o["device"].toString(), "/dev/ttyS0");
-    QCOMPARE(o["command"].toString(), "status");
-    QCOMPARE(o["sent"].toString(), "CR0\r");
-    QCOMPARE(o["reply"].toString(), " 8 0 CR ? ");
-    QCOMPARE(o["raw"].toString(), QString::fromLatin1("80\r\xe9"));
-    QCOMPARE(o["status"].toString(), "Stand by");
-    QCOMPARE(o["elapsed_ms"].toInt(), 42);
-    QCOMPARE(o["exit"].toInt(), 0);
-    QVERIFY(o["error"].isNull());
-
-    // What did not happen is null, not an empty text.
-    PortRun::Result closed;
-    closed.port = QStringLiteral("/dev/gone");
-    closed.outcome = PortRun::Outcome::NotOpened;
-    closed.error = QStringLiteral("COM1 (/dev/gone) does not exist.");
-    const QJsonObject c = QJsonDocument::fromJson(jsonLine(closed, request)).object();
-    for (const char *key : {"sent", "reply", "raw", "status", "elapsed_ms"})
-        QVERIFY2(c[key].isNull(), key);
-    QCOMPARE(c["exit"].toInt(), 2);
-    QCOMPARE(c["error"].toString(), closed.error);
-}
-
-void OdraOptionsTest::listShowsEveryCommandOnce()
-{
-    const QList<QByteArray> lines = commandList(false).split('\n');
-    const QList<QByteArray> objects = commandList(true).split('\n');
-    const auto all = protocol::commands();
-    QCOMPARE(lines.size(), qsizetype(all.size()) + 1); // and the last line's end
-    QCOMPARE(objects.size(), lines.size());
-    for (qsizetype i = 0; i < qsizetype(all.size()); ++i) {
-        const protocol::Command &c = all[size_t(i)];
-        const QList<QByteArray> words = lines[i].simplified().split(' ');
-        QCOMPARE(words.value(0), QByteArray(c.name.data(), qsizetype(c.name.size())));
-        QVERIFY2(lines[i].contains(QByteArray(c.code.data(), qsizetype(c.code.size()))),
-                 lines[i].constData());
-        const QJsonObject o = QJsonDocument::fromJson(objects[i]).object();
-        QCOMPARE(o["name"].toString().toLatin1(), words.value(0));
-        QCOMPARE(o["hold"].toBool(), c.kind != protocol::Kind::OneShot);
-    }
 }
 
 QTEST_APPLESS_MAIN(OdraOptionsTest)

@@ -129,16 +129,12 @@ void PortRunTest::endOfTheReply_data()
         << "power-off" << 0 << R{{15, kAck}} << 15 << answered << "" << true;
     QTest::newRow("two ACKs are no lone ACK")
         << "power-off" << 0 << R{{15, kAck + kAck}} << 500 << answered << "" << false;
-    QTest::newRow("image mode waits 2 s")
-        << "image-real" << 0 << R{} << 2000 << silent << "" << false;
     QTest::newRow("terminal waits 5 s")
         << "terminal-1-rgb" << 0 << R{{4900, kAck}} << 4900 << answered << "" << true;
     QTest::newRow("P-FAIL is shown, not decoded")
         << "p-fail" << 0 << R{{20, "00\r"}} << 20 << answered << "" << true;
     QTest::newRow("typed query") << "send:CR PRESSURE" << 0 << R{{40, "512\r"}} << 40 << answered
                                  << "650 hPa" << true;
-    QTest::newRow("typed query in lower case is not decoded")
-        << "send:cr0" << 0 << R{{40, "80\r"}} << 40 << answered << "" << true;
     QTest::newRow("typed, nothing") << "send:XYZ" << 0 << R{} << 2000 << silent << "" << false;
     QTest::newRow("timeout shorter than the window")
         << "status" << 100 << R{{150, "80\r"}} << 100 << silent << "" << false;
