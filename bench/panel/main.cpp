@@ -73,6 +73,8 @@ int main(int argc, char *argv[])
     cli.addHelpOption();
     cli.addOption({"out", "Write every figure to <file> as JSON.", "file"});
     cli.addOption({"startup", "Start-up figures from odra-bench-startup (JSON).", "file"});
+    cli.addOption(
+        {"more", "Further figures to print with these (JSON, e.g. odra-bench-cli's).", "file"});
     cli.addOption({"count-widgets", "Print the number of widgets of the window and exit."});
     cli.addOption({"only", "Run only these parts (rhythm,latency,flood,network).", "parts"});
     cli.addOption({"flood-seconds", "Length of the 1920 B/s flood (default 10).", "s", "10"});
@@ -121,6 +123,8 @@ int main(int argc, char *argv[])
         startup = readJson(cli.value("startup"));
         report.addAll(startup.value("figures").toArray());
     }
+    for (const QString &more : cli.values("more"))
+        report.addAll(readJson(more).value("figures").toArray());
 
     QJsonObject doc{
         {"date", started.toString(Qt::ISODate)},

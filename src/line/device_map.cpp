@@ -18,5 +18,9 @@ QString DeviceMap::device(int port) const
 
 QString DeviceMap::howToChoose(int port) const
 {
+    // A device given on the command line wins over the environment: naming the variable then
+    // would send the operator to a setting that changes nothing.
+    if (const auto it = given_.constFind(port); it != given_.constEnd() && !it->isEmpty())
+        return QStringLiteral("give the right device on the command line");
     return QStringLiteral("set ODRA_COM%1 to the right device").arg(port);
 }

@@ -69,6 +69,7 @@ public:
     View view() const { return view_; }
     bool settingsOpen() const { return settingsOpen_; }
     int port() const { return port_; }
+    QString device() const { return device_; } // the device of the port last opened
     LineSettings settings() const { return settings_; }
     bool portOpen() const { return line_.isOpen(); }
 

@@ -1,0 +1,98 @@
+#include "cli/output.h"
+
+#include "protocol/catalogue.h"
+#include "protocol/traffic.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString qs(std::string_view s)
+{
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+QJsonValue orNull(bool present, const QJsonValue &value)
+{
+    return present ? value : QJsonValue(QJsonValue::Null);
+}
+
+QByteArray jsonObjectLine(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString holdNote(const protocol::Command &c)
+{
+    switch (c.kind) {
+    case protocol::Kind::OneShot: return QString();
+    case protocol::Kind::Hold: return QStringLiteral(" (hold: every %1 ms)").arg(c.repeatMs);
+    case protocol::Kind::MenuArrow: return QStringLiteral(" (hold)");
+    }
+    return QString();
+}
+
+} // namespace
+
+QByteArray plainLine(const PortRun::Result &r, bool prefix)
+{
+    QString text;
+    if (r.outcome == PortRun::Outcome::NotOpened)
+        text = QStringLiteral("not open");
+    else if (r.status)
+        text = *r.status;
+    else if (!r.reply.isEmpty())
+        text = renderTraffic(bytesToChars(r.reply)).trimmed();
+    else
+        text = QStringLiteral("no reply");
+    if (prefix)
+        text = r.port + QLatin1String(": ") + text;
+    return text.toLocal8Bit() + '\n';
+}
+
+QByteArray jsonLine(const PortRun::Result &r, const Request &request)
+{
+    const bool replied = !r.reply.isEmpty();
+    return jsonObjectLine({
+        {"port", r.port},
+        {"device", r.device},
+        {"command", request.name()},
+        {"sent", orNull(r.sends > 0, bytesToChars(r.sent))},
+        {"sends", r.sends},
+        {"reply", orNull(replied, renderTraffic(bytesToChars(r.reply)))},
+        {"raw", orNull(replied, bytesToChars(r.reply))},
+        {"complete", r.complete},
+        {"status", orNull(r.status.has_value(), r.status.value_or(QString()))},
+        {"elapsed_ms", orNull(r.elapsedMs >= 0, r.elapsedMs)},
+        {"exit", r.exitStatus()},
+        {"error", orNull(!r.error.isEmpty(), r.error)},
+    });
+}
+
+QByteArray commandList(bool json)
+{
+    QByteArray out;
+    qsizetype nameWidth = 0, codeWidth = 0;
+    for (const protocol::Command &c : protocol::commands()) {
+        nameWidth = std::max(nameWidth, qsizetype(c.name.size()));
+        codeWidth = std::max(codeWidth, qsizetype(c.code.size()));
+    }
+    for (const protocol::Command &c : protocol::commands()) {
+        if (json) {
+            const bool hold = c.kind != protocol::Kind::OneShot;
+            out += jsonObjectLine({
+                {"name", qs(c.name)},
+                {"code", qs(c.code)},
+                {"what", qs(c.what)},
+                {"hold", hold},
+                {"repeat_ms", orNull(c.repeatMs > 0, c.repeatMs)},
+            });
+            continue;
+        }
+        const QString line = qs(c.name).leftJustified(nameWidth + 2) +
+                             qs(c.code).leftJustified(codeWidth + 2) + qs(c.what) + holdNote(c);
+        out += line.toLatin1() + '\n';
+    }
+    return out;
+}
