@@ -37,7 +37,7 @@ PortRun::PortRun(Scheduler &scheduler, std::unique_ptr<Line> line, const QString
     }
     result_.device = devices_.device(number_);
     deadline_->setHandler([this] { deadlinePassed(); });
-    release_->setHandler([this] { releaseHold(); });
+    release_->setHandler([this] { releaseDue(); });
     connect(&session_, &PanelSession::sent, this, &PortRun::sent);
     connect(&session_, &PanelSession::arrived, this, &PortRun::arrived);
     connect(&session_, &PanelSession::warning, this, &PortRun::warned);
@@ -56,10 +56,27 @@ void PortRun::start()
     opening_ = true;
     session_.choosePort(number_);
     opening_ = false;
+    if (!session_.portOpen() && line_->isConnecting()) {
+        // A device server on the network: the command goes once the connection stands; a
+        // connection that cannot be made is warned about like a port that cannot be opened.
+        connecting_ = true;
+        connect(line_.get(), &Line::opened, this, [this] {
+            if (!connecting_)
+                return;
+            connecting_ = false;
+            opened();
+        });
+        return;
+    }
     if (!session_.portOpen()) {
         conclude(Outcome::NotOpened);
         return;
     }
+    opened();
+}
+
+void PortRun::opened()
+{
     // As the operator would: the speed is chosen on the port just opened.
     if (request_.baud != session_.settings().baud)
         session_.chooseSpeed(request_.baud);
@@ -93,6 +110,9 @@ void PortRun::issue()
     if (request_.isHold()) {
         if (request_.holdMs > 0) {
             releaseAtMs_ = firstSendMs_ + request_.holdMs;
+            // The press and a repeat every period up to the hold's end, even when the event loop
+            // delivers the last repeat after the release was due.
+            sendsDue_ = 1 + request_.holdMs / std::max(1, session_.repeat().interval());
             release_->setInterval(request_.holdMs);
             release_->setEnabled(true);
         } else {
@@ -120,6 +140,13 @@ void PortRun::sent(const QByteArray &bytes)
         release_->setInterval(int(std::max<qint64>(1, releaseAtMs_ - scheduler_.nowMs())));
 }
 
+void PortRun::releaseDue()
+{
+    if (holding_ && result_.sends < sendsDue_)
+        return; // a repeat due before the end is late: the release follows it
+    releaseHold();
+}
+
 void PortRun::arrived(const QByteArray &bytes)
 {
     if (result_.outcome != Outcome::Pending)
@@ -140,8 +167,12 @@ void PortRun::warned(const QString &text)
     if (result_.error.isEmpty())
         result_.error = text;
     // At start-up the warning says why the port cannot be opened; later, that the line went.
-    if (!opening_)
+    if (connecting_) {
+        connecting_ = false;
+        conclude(Outcome::NotOpened);
+    } else if (!opening_) {
         conclude(Outcome::NoReply);
+    }
 }
 
 void PortRun::deadlinePassed()
@@ -174,8 +205,9 @@ void PortRun::stop()
 {
     if (done_)
         return;
-    if (!started_) {
+    if (!started_ || connecting_) {
         started_ = true;
+        connecting_ = false;
         result_.error = tr("Stopped before the port was opened.");
         conclude(Outcome::NotOpened);
     } else if (result_.outcome == Outcome::Pending) {

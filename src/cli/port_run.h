@@ -67,11 +67,13 @@ signals:
     void done();
 
 private:
+    void opened();
     void issue();
     void sent(const QByteArray &bytes);
     void arrived(const QByteArray &bytes);
     void warned(const QString &text);
     void deadlinePassed();
+    void releaseDue();
     void releaseHold();
     void armDeadline();
     void conclude(Outcome outcome);
@@ -89,11 +91,13 @@ private:
     int number_ = 1; // the session's port: 1 or 2, or 1 given a device of its own
     bool started_ = false;
     bool opening_ = false;
+    bool connecting_ = false; // a network line not yet connected
     bool holding_ = false;
     bool done_ = false;
     int windowMs_ = 0;
     qint64 firstSendMs_ = -1;
     qint64 releaseAtMs_ = -1; // when a held button comes up
+    int sendsDue_ = 0;        // the sends a hold of that length makes
     // What came back since the last send, enough of it to tell whether it is a whole reply.
     QByteArray sinceSend_;
 };

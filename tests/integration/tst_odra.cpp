@@ -2,6 +2,7 @@
 // real timers. Bounds on time are generous; the rhythm and the side-by-side service are what is
 // proved, not the speed.
 #include "projector_sim_process.h"
+#include "ser2net_process.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -76,6 +77,7 @@ private slots:
     void jsonPerPort();
     void silentProjector();
     void missingDevice();
+    void overTheNetwork();
     void unknownCommand();
     void holdRepeatsAtTheButtonsRhythm();
     void twentyProjectorsAtOnce();
@@ -164,6 +166,29 @@ void OdraTest::missingDevice()
     QCOMPARE(r.out, QByteArray("not open\n"));
     QVERIFY2(r.err.contains("/dev/odra-test-no-such-device") && r.err.contains("does not exist"),
              r.err.constData());
+}
+
+// Ports on device servers: odra waits for each connection before it sends, and a server that
+// is not there is a port that cannot be opened.
+void OdraTest::overTheNetwork()
+{
+    if (!Ser2netProcess::available())
+        QSKIP("ser2net is not installed (scripts/install-deps)");
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start());
+    Ser2netProcess server;
+    QVERIFY(server.start(sim.devicePath(), Ser2netProcess::Accepter::Rfc2217));
+    const Ran r = odra({"--port", server.url(), "status"});
+    QVERIFY2(r.status == 0, qPrintable(describe(r)));
+    QCOMPARE(r.out, QByteArray("Stand by\n"));
+
+    const quint16 nobody = server.port();
+    server.stop();
+    const QString gone = QStringLiteral("socket://127.0.0.1:%1").arg(nobody);
+    const Ran refused = odra({"--port", gone, "status"});
+    QCOMPARE(refused.status, 2);
+    QCOMPARE(refused.out, QByteArray("not open\n"));
+    QVERIFY2(refused.err.contains("Connection refused"), refused.err.constData());
 }
 
 void OdraTest::unknownCommand()
