@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QAbstractButton;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class PanelLabel;
@@ -51,11 +53,14 @@ private:
     void setOuterHeight(int twips);
     void showView(PanelSession::View view);
     bool holdButtonEvent(const protocol::Command &command, QEvent *event);
+    void holdButtonKey(const protocol::Command &command, QAbstractButton *button,
+                       const QKeyEvent *key);
+    bool enterOnButton(QObject *watched, const QKeyEvent *key);
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
 
     PanelSession &session_;
     QHash<QString, QWidget *> controls_;
-    // The hold buttons by widget, for their raw mouse events.
+    // The hold buttons by widget, for their raw mouse and Space key events.
     QHash<QObject *, const protocol::Command *> holdButtons_;
     PanelLabel *transmitLine_ = nullptr;
     PanelLabel *receiveLine_ = nullptr;

@@ -1,10 +1,12 @@
 // What the operator does on the window, handed to the session: clicks, the hold buttons' raw
-// presses and releases, the hidden key combination, the choices of the settings frame.
+// presses and releases (mouse or Space), the hidden key combination, the choices of the settings
+// frame.
 #include "ui/panel_window.h"
 
 #include "protocol/catalogue.h"
 #include "ui/widgets.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -78,6 +80,40 @@ bool PanelWindow::holdButtonEvent(const protocol::Command &command, QEvent *even
     return mouse->button() != Qt::LeftButton;
 }
 
+// Space on a focused hold button works it as a mouse button would: down is the press, up the
+// release. The key's own auto-repeat changes nothing: the panel's repeat sets the rhythm. The
+// button also sinks and rises with the key, as Qt's buttons do.
+void PanelWindow::holdButtonKey(const protocol::Command &command, QAbstractButton *button,
+                                const QKeyEvent *key)
+{
+    if (key->isAutoRepeat())
+        return;
+    if (key->key() == Qt::Key_Space) {
+        if (key->type() == QEvent::KeyPress)
+            session_.press(command);
+        else if (button->isDown()) // a Space that went down on another control is not a release
+            session_.release(command);
+    } else if (key->type() == QEvent::KeyPress && key->matches(QKeySequence::Cancel) &&
+               button->isDown()) {
+        // Escape lets the button up without its release reaching it: the hold ends here.
+        session_.endHoldEarly();
+    }
+}
+
+// Enter on a focused one-shot button clicks it, as Space does; held down, it clicks once.
+bool PanelWindow::enterOnButton(QObject *watched, const QKeyEvent *key)
+{
+    auto *button = qobject_cast<PanelButton *>(watched);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers chord =
+        key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (!button || !enter || chord || holdButtons_.contains(watched))
+        return false;
+    if (!key->isAutoRepeat())
+        button->click();
+    return true;
+}
+
 void PanelWindow::keyPressed(int key, Qt::KeyboardModifiers modifiers)
 {
     // Ctrl+J, with neither Shift nor Alt, opens the monitor. Auto-repeat only does it again.
@@ -97,15 +133,28 @@ bool PanelWindow::eventFilter(QObject *watched, QEvent *event)
             return holdButtonEvent(*command, event);
         break;
     case QEvent::KeyPress:
+    case QEvent::KeyRelease:
         if (auto *w = qobject_cast<QWidget *>(watched); w && w->window() == this) {
+            const auto *key = static_cast<QKeyEvent *>(event);
             // A key the focused control ignores travels on to its parents and passes here again;
             // opening the same view again is harmless.
-            const auto *key = static_cast<QKeyEvent *>(event);
-            keyPressed(key->key(), key->modifiers());
+            if (event->type() == QEvent::KeyPress)
+                keyPressed(key->key(), key->modifiers());
+            if (const protocol::Command *command = holdButtons_.value(watched))
+                holdButtonKey(*command, static_cast<QAbstractButton *>(w), key);
+            else if (event->type() == QEvent::KeyPress && enterOnButton(watched, key))
+                return true;
         }
         break;
     case QEvent::UngrabMouse:
         if (holdButtons_.contains(watched))
+            session_.endHoldEarly();
+        break;
+    case QEvent::FocusOut:
+        // The held button losing the keyboard (Tab, a click elsewhere) ends its hold, as losing
+        // the mouse does; the Space that comes up later on another control changes nothing.
+        if (const protocol::Command *command = holdButtons_.value(watched);
+            command && session_.held() == command)
             session_.endHoldEarly();
         break;
     default: break;
