@@ -52,7 +52,9 @@ private:
     void placeOnScreen();
     void setOuterHeight(int twips);
     void showView(PanelSession::View view);
-    bool holdButtonEvent(const protocol::Command &command, QEvent *event);
+    bool holdButtonEvent(QObject *button, const protocol::Command &command, QEvent *event);
+    void rawPressed(QObject *button);
+    void rawReleased();
     void holdButtonKey(const protocol::Command &command, QAbstractButton *button,
                        const QKeyEvent *key);
     bool enterOnButton(QObject *watched, const QKeyEvent *key);
@@ -62,6 +64,8 @@ private:
     QHash<QString, QWidget *> controls_;
     // The hold buttons by widget, for their raw mouse and Space key events.
     QHash<QObject *, const protocol::Command *> holdButtons_;
+    // The hold button pressed by the mouse or Space, until its own click has passed.
+    QObject *rawPress_ = nullptr;
     PanelLabel *transmitLine_ = nullptr;
     PanelLabel *receiveLine_ = nullptr;
     PanelLabel *statusLine_ = nullptr;

@@ -35,9 +35,18 @@ void PanelWindow::connectControls()
             connect(qobject_cast<QAbstractButton *>(w), &QAbstractButton::clicked, this,
                     [this, &command] { session_.send(command); });
         } else {
-            // Hold buttons act on the raw press and release of any mouse button, never on a
-            // click (see eventFilter).
+            // Hold buttons act on the raw press and release of any mouse button or of Space
+            // (see eventFilter). A click that none of those came before is assistive
+            // technology's press action (or speech input's "click"): one step, pressed and
+            // released at once.
             holdButtons_.insert(w, &command);
+            connect(qobject_cast<QAbstractButton *>(w), &QAbstractButton::clicked, this,
+                    [this, w, &command] {
+                        if (rawPress_ == w)
+                            return;
+                        session_.press(command);
+                        session_.release(command);
+                    });
         }
     }
 
@@ -64,15 +73,19 @@ void PanelWindow::connectControls()
     qApp->installEventFilter(this);
 }
 
-bool PanelWindow::holdButtonEvent(const protocol::Command &command, QEvent *event)
+bool PanelWindow::holdButtonEvent(QObject *button, const protocol::Command &command, QEvent *event)
 {
     const auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: // a quick second press arrives as a double-click
+        rawPressed(button);
         session_.press(command);
         break;
-    case QEvent::MouseButtonRelease: session_.release(command); break;
+    case QEvent::MouseButtonRelease:
+        session_.release(command);
+        rawReleased();
+        break;
     default: return false;
     }
     // The left button also works the button's own look (sunken while held); the others would
@@ -89,15 +102,30 @@ void PanelWindow::holdButtonKey(const protocol::Command &command, QAbstractButto
     if (key->isAutoRepeat())
         return;
     if (key->key() == Qt::Key_Space) {
-        if (key->type() == QEvent::KeyPress)
+        if (key->type() == QEvent::KeyPress) {
+            rawPressed(button);
             session_.press(command);
-        else if (button->isDown()) // a Space that went down on another control is not a release
+        } else if (button->isDown()) { // a Space that went down elsewhere is no release
             session_.release(command);
+            rawReleased();
+        }
     } else if (key->type() == QEvent::KeyPress && key->matches(QKeySequence::Cancel) &&
                button->isDown()) {
         // Escape lets the button up without its release reaching it: the hold ends here.
         session_.endHoldEarly();
     }
+}
+
+void PanelWindow::rawPressed(QObject *button)
+{
+    rawPress_ = button;
+}
+
+// The button's own click, if any, follows the release before the event loop turns again.
+void PanelWindow::rawReleased()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { rawPress_ = nullptr; }, Qt::QueuedConnection);
 }
 
 // Enter on a focused one-shot button clicks it, as Space does; held down, it clicks once.
@@ -130,7 +158,7 @@ bool PanelWindow::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
         if (const protocol::Command *command = holdButtons_.value(watched))
-            return holdButtonEvent(*command, event);
+            return holdButtonEvent(watched, *command, event);
         break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
