@@ -66,6 +66,7 @@ private:
     QHash<QObject *, const protocol::Command *> holdButtons_;
     // The hold button pressed by the mouse or Space, until its own click has passed.
     QObject *rawPress_ = nullptr;
+    quint64 rawPresses_ = 0;
     PanelLabel *transmitLine_ = nullptr;
     PanelLabel *receiveLine_ = nullptr;
     PanelLabel *statusLine_ = nullptr;

@@ -102,11 +102,13 @@ void PanelWindow::holdButtonKey(const protocol::Command &command, QAbstractButto
     if (key->isAutoRepeat())
         return;
     if (key->key() == Qt::Key_Space) {
+        // Auto-repeat that Qt could not tell as such (a screen reader's key handling delays the
+        // events) is told by the session, which lets a key release wait a moment.
         if (key->type() == QEvent::KeyPress) {
             rawPressed(button);
-            session_.press(command);
+            session_.keyPress(command);
         } else if (button->isDown()) { // a Space that went down elsewhere is no release
-            session_.release(command);
+            session_.keyRelease(command);
             rawReleased();
         }
     } else if (key->type() == QEvent::KeyPress && key->matches(QKeySequence::Cancel) &&
@@ -119,13 +121,20 @@ void PanelWindow::holdButtonKey(const protocol::Command &command, QAbstractButto
 void PanelWindow::rawPressed(QObject *button)
 {
     rawPress_ = button;
+    ++rawPresses_;
 }
 
-// The button's own click, if any, follows the release before the event loop turns again.
+// The button's own click, if any, follows the release before the event loop turns again; a
+// press that came in the meantime keeps its own mark.
 void PanelWindow::rawReleased()
 {
     QMetaObject::invokeMethod(
-        this, [this] { rawPress_ = nullptr; }, Qt::QueuedConnection);
+        this,
+        [this, presses = rawPresses_] {
+            if (rawPresses_ == presses)
+                rawPress_ = nullptr;
+        },
+        Qt::QueuedConnection);
 }
 
 // Enter on a focused one-shot button clicks it, as Space does; held down, it clicks once.
