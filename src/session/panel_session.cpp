@@ -18,7 +18,8 @@ PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &de
       repeat_(scheduler.createTimer(protocol::kStartRepeatMs)),
       replyWindow_(scheduler.createTimer(protocol::kStartReplyWindowMs)),
       settingsClose_(scheduler.createTimer(protocol::kSettingsCloseMs)),
-      displayClear_(scheduler.createTimer(protocol::kStartDisplayClearMs))
+      displayClear_(scheduler.createTimer(protocol::kStartDisplayClearMs)),
+      keyRelease_(scheduler.createTimer(kKeyRepeatGraceMs))
 {
     repeat_->setHandler([this] { repeatTick(); });
     replyWindow_->setHandler([this] { replyWindowEnded(); });
@@ -27,6 +28,7 @@ PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &de
         settingsClose_->setEnabled(false);
     });
     displayClear_->setHandler([this] { displayCleared(); });
+    keyRelease_->setHandler([this] { finishKeyRelease(); });
     connect(&line_, &Line::readyRead, this, &PanelSession::takeArrivals);
     connect(&line_, &Line::lost, this, &PanelSession::lineLost);
     connect(&line_, &Line::openFailed, this, &PanelSession::connectFailed);

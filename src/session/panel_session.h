@@ -39,6 +39,12 @@ public:
     // window ends.
     static constexpr qsizetype kReceiveLimit = 32767;
 
+    // How long a key that works a hold button may stay up and still be the same hold: the
+    // keyboard's auto-repeat arrives as up and down again at once, and not always marked as
+    // such (a screen reader's key handling comes between); no hand lets a key up and presses it
+    // again that fast.
+    static constexpr int kKeyRepeatGraceMs = 50;
+
     PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &devices,
                  QObject *parent = nullptr);
     ~PanelSession() override;
@@ -51,6 +57,11 @@ public:
     void sendText(const QString &text);          // the command box's SEND: the text as typed
     void press(const protocol::Command &command);   // a hold button goes down
     void release(const protocol::Command &command); // a hold button comes up
+    // A hold button worked by a key: the press, unless it follows the same button's key
+    // release within kKeyRepeatGraceMs (then the hold simply goes on); the release, once the
+    // grace has passed without such a press.
+    void keyPress(const protocol::Command &command);
+    void keyRelease(const protocol::Command &command);
     // The mouse, the keyboard or the window's activation lost while a hold button is down: the
     // hold ends as at a release, and the real release still to come changes nothing.
     void endHoldEarly();
@@ -85,6 +96,7 @@ public:
     const WindowTimer &replyWindow() const { return *replyWindow_; }
     const WindowTimer &settingsClose() const { return *settingsClose_; }
     const WindowTimer &displayClear() const { return *displayClear_; }
+    const WindowTimer &keyRelease() const { return *keyRelease_; }
 
 signals:
     void transmitLineChanged(const QString &line);
@@ -109,6 +121,7 @@ private:
     void displayCleared();
     void repeatTick();
     void releaseHold(const protocol::Command &command);
+    void finishKeyRelease();
     void lineLost(const QString &cause);
     void connectFailed();
     void warn(const QString &text);
@@ -126,6 +139,9 @@ private:
     const DeviceMap &devices_;
 
     std::unique_ptr<WindowTimer> repeat_, replyWindow_, settingsClose_, displayClear_;
+    // A key release waiting out its grace, and the button it releases.
+    std::unique_ptr<WindowTimer> keyRelease_;
+    const protocol::Command *keyReleasing_ = nullptr;
 
     QString lastCommand_;
     QString received_;

@@ -5,6 +5,8 @@
 #include "protocol/decoder.h"
 #include "protocol/traffic.h"
 
+#include <utility>
+
 using protocol::Command;
 
 void PanelSession::send(const Command &command)
@@ -104,6 +106,7 @@ void PanelSession::displayCleared()
 
 void PanelSession::press(const Command &command)
 {
+    finishKeyRelease(); // a key let go a moment ago is released before anything else goes down
     holdEndedEarly_ = false;
     if (command.kind == protocol::Kind::MenuArrow) {
         // The arrows take their timings from the arrow speed, and repeat at the period the last
@@ -145,8 +148,36 @@ void PanelSession::release(const Command &command)
     releaseHold(command);
 }
 
+void PanelSession::keyPress(const Command &command)
+{
+    if (keyReleasing_ == &command && held_ == &command) {
+        // Down again within the grace: the key's own auto-repeat, the same hold.
+        keyRelease_->setEnabled(false);
+        keyReleasing_ = nullptr;
+        return;
+    }
+    press(command);
+}
+
+void PanelSession::keyRelease(const Command &command)
+{
+    finishKeyRelease();
+    keyReleasing_ = &command;
+    keyRelease_->setEnabled(true);
+}
+
+void PanelSession::finishKeyRelease()
+{
+    keyRelease_->setEnabled(false);
+    if (const Command *command = std::exchange(keyReleasing_, nullptr))
+        release(*command);
+}
+
 void PanelSession::endHoldEarly()
 {
+    // A key release still in its grace ends with the hold: it is the release to come.
+    keyRelease_->setEnabled(false);
+    keyReleasing_ = nullptr;
     if (!held_)
         return;
     releaseHold(*held_);

@@ -39,9 +39,13 @@ constexpr Colour kGrey = 0xC0C0C0;
 
 struct Control
 {
-    std::string_view name;        // also the Qt object name; a command's name on its button
-    Kind kind;                    // what is built
-    const char *caption;          // UTF-8; "" for none
+    std::string_view name; // also the Qt object name; a command's name on its button
+    Kind kind;             // what is built
+    const char *caption;   // UTF-8; "" for none
+    // What assistive technology calls it: the caption as shown, with the group it belongs to
+    // where the caption alone does not say what it does ("Volume +"); "" for the caption itself.
+    // A label's name is always its text.
+    const char *spoken;
     std::string_view parent;      // "" for the window's client area, else a frame's name
     int left, top, width, height; // twips, relative to the container
     Colour back;                  // background; a button's face
@@ -72,5 +76,9 @@ inline constexpr const char *kWindowCaption = "ODRA   MP-Q85 & Q75   CONTROL   V
 
 std::span<const Control> controls();
 std::span<const Line> lines();
+
+// What a control that sends no command does, in a few words, for assistive technology; a
+// command button's words are its command's in the catalogue. nullptr for none.
+const char *purpose(std::string_view name);
 
 } // namespace layout

@@ -1,5 +1,6 @@
 #include "ui/layout_builder.h"
 
+#include "protocol/catalogue.h"
 #include "ui/twips.h"
 #include "ui/widgets.h"
 
@@ -112,7 +113,24 @@ QWidget *make(const Control &c, QWidget *parent)
     return nullptr;
 }
 
-bool takesFocus(Kind k) { return k == Kind::Button || k == Kind::Option || k == Kind::TextBox; }
+// What assistive technology says of the control: its name where the caption alone does not say
+// what it does, and in a few words what it does (a command's words come from the catalogue).
+void describe(QWidget *w, const Control &c)
+{
+    if (*c.spoken)
+        w->setAccessibleName(QString::fromUtf8(c.spoken));
+    const protocol::Command *command =
+        c.kind == Kind::Button ? protocol::findCommand(c.name) : nullptr;
+    if (command)
+        w->setAccessibleDescription(toQString(command->what));
+    else if (const char *what = purpose(c.name))
+        w->setAccessibleDescription(QString::fromUtf8(what));
+}
+
+bool takesFocus(Kind k)
+{
+    return k == Kind::Button || k == Kind::Option || k == Kind::TextBox;
+}
 
 // The option buttons of one container form a group of their own. Qt's automatic grouping counts
 // the buttons of nested frames in too when it moves a group's Tab stop: once a port button had
@@ -165,6 +183,7 @@ QHash<QString, QWidget *> build(QWidget *window)
         paint(w, c);
         if (!c.visible)
             w->hide();
+        describe(w, c);
         built.insert(w->objectName(), w);
         if (c.kind == Kind::Option)
             optionGroup(parent)->addButton(static_cast<QRadioButton *>(w));

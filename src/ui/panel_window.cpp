@@ -1,5 +1,6 @@
 #include "ui/panel_window.h"
 
+#include "ui/accessibility.h"
 #include "ui/layout_builder.h"
 #include "ui/twips.h"
 #include "ui/widgets.h"
@@ -51,6 +52,8 @@ PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
         box->show();
     };
 
+    // Before any control exists, so that each is presented as its own kind from the first.
+    accessibility::install();
     setObjectName(QStringLiteral("panel"));
     setWindowTitle(QString::fromUtf8(layout::kWindowCaption));
     layout::installFontSubstitutions();
@@ -64,6 +67,7 @@ PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
     transmitLine_ = controlOf<PanelLabel>(controls_, "transmit-line");
     receiveLine_ = controlOf<PanelLabel>(controls_, "receive-line");
     statusLine_ = controlOf<PanelLabel>(controls_, "status-line");
+    statusLine_->setNews(true);
     settingsFrame_ = controlOf<QWidget>(controls_, "settings-frame");
     dataView_ = controlOf<QPushButton>(controls_, "data-view");
     commandText_ = controlOf<QLineEdit>(controls_, "command-text");

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QAbstractButton;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class PanelLabel;
@@ -50,13 +52,21 @@ private:
     void placeOnScreen();
     void setOuterHeight(int twips);
     void showView(PanelSession::View view);
-    bool holdButtonEvent(const protocol::Command &command, QEvent *event);
+    bool holdButtonEvent(QObject *button, const protocol::Command &command, QEvent *event);
+    void rawPressed(QObject *button);
+    void rawReleased();
+    void holdButtonKey(const protocol::Command &command, QAbstractButton *button,
+                       const QKeyEvent *key);
+    bool enterOnButton(QObject *watched, const QKeyEvent *key);
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
 
     PanelSession &session_;
     QHash<QString, QWidget *> controls_;
-    // The hold buttons by widget, for their raw mouse events.
+    // The hold buttons by widget, for their raw mouse and Space key events.
     QHash<QObject *, const protocol::Command *> holdButtons_;
+    // The hold button pressed by the mouse or Space, until its own click has passed.
+    QObject *rawPress_ = nullptr;
+    quint64 rawPresses_ = 0;
     PanelLabel *transmitLine_ = nullptr;
     PanelLabel *receiveLine_ = nullptr;
     PanelLabel *statusLine_ = nullptr;

@@ -1,10 +1,12 @@
 // What the operator does on the window, handed to the session: clicks, the hold buttons' raw
-// presses and releases, the hidden key combination, the choices of the settings frame.
+// presses and releases (mouse or Space), the hidden key combination, the choices of the settings
+// frame.
 #include "ui/panel_window.h"
 
 #include "protocol/catalogue.h"
 #include "ui/widgets.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -33,9 +35,18 @@ void PanelWindow::connectControls()
             connect(qobject_cast<QAbstractButton *>(w), &QAbstractButton::clicked, this,
                     [this, &command] { session_.send(command); });
         } else {
-            // Hold buttons act on the raw press and release of any mouse button, never on a
-            // click (see eventFilter).
+            // Hold buttons act on the raw press and release of any mouse button or of Space
+            // (see eventFilter). A click that none of those came before is assistive
+            // technology's press action (or speech input's "click"): one step, pressed and
+            // released at once.
             holdButtons_.insert(w, &command);
+            connect(qobject_cast<QAbstractButton *>(w), &QAbstractButton::clicked, this,
+                    [this, w, &command] {
+                        if (rawPress_ == w)
+                            return;
+                        session_.press(command);
+                        session_.release(command);
+                    });
         }
     }
 
@@ -62,20 +73,82 @@ void PanelWindow::connectControls()
     qApp->installEventFilter(this);
 }
 
-bool PanelWindow::holdButtonEvent(const protocol::Command &command, QEvent *event)
+bool PanelWindow::holdButtonEvent(QObject *button, const protocol::Command &command, QEvent *event)
 {
     const auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: // a quick second press arrives as a double-click
+        rawPressed(button);
         session_.press(command);
         break;
-    case QEvent::MouseButtonRelease: session_.release(command); break;
+    case QEvent::MouseButtonRelease:
+        session_.release(command);
+        rawReleased();
+        break;
     default: return false;
     }
     // The left button also works the button's own look (sunken while held); the others would
     // travel on to the frame behind it.
     return mouse->button() != Qt::LeftButton;
+}
+
+// Space on a focused hold button works it as a mouse button would: down is the press, up the
+// release. The key's own auto-repeat changes nothing: the panel's repeat sets the rhythm. The
+// button also sinks and rises with the key, as Qt's buttons do.
+void PanelWindow::holdButtonKey(const protocol::Command &command, QAbstractButton *button,
+                                const QKeyEvent *key)
+{
+    if (key->isAutoRepeat())
+        return;
+    if (key->key() == Qt::Key_Space) {
+        // Auto-repeat that Qt could not tell as such (a screen reader's key handling delays the
+        // events) is told by the session, which lets a key release wait a moment.
+        if (key->type() == QEvent::KeyPress) {
+            rawPressed(button);
+            session_.keyPress(command);
+        } else if (button->isDown()) { // a Space that went down elsewhere is no release
+            session_.keyRelease(command);
+            rawReleased();
+        }
+    } else if (key->type() == QEvent::KeyPress && key->matches(QKeySequence::Cancel) &&
+               button->isDown()) {
+        // Escape lets the button up without its release reaching it: the hold ends here.
+        session_.endHoldEarly();
+    }
+}
+
+void PanelWindow::rawPressed(QObject *button)
+{
+    rawPress_ = button;
+    ++rawPresses_;
+}
+
+// The button's own click, if any, follows the release before the event loop turns again; a
+// press that came in the meantime keeps its own mark.
+void PanelWindow::rawReleased()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, presses = rawPresses_] {
+            if (rawPresses_ == presses)
+                rawPress_ = nullptr;
+        },
+        Qt::QueuedConnection);
+}
+
+// Enter on a focused one-shot button clicks it, as Space does; held down, it clicks once.
+bool PanelWindow::enterOnButton(QObject *watched, const QKeyEvent *key)
+{
+    auto *button = qobject_cast<PanelButton *>(watched);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers chord =
+        key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (!button || !enter || chord || holdButtons_.contains(watched))
+        return false;
+    if (!key->isAutoRepeat())
+        button->click();
+    return true;
 }
 
 void PanelWindow::keyPressed(int key, Qt::KeyboardModifiers modifiers)
@@ -94,18 +167,31 @@ bool PanelWindow::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
         if (const protocol::Command *command = holdButtons_.value(watched))
-            return holdButtonEvent(*command, event);
+            return holdButtonEvent(watched, *command, event);
         break;
     case QEvent::KeyPress:
+    case QEvent::KeyRelease:
         if (auto *w = qobject_cast<QWidget *>(watched); w && w->window() == this) {
+            const auto *key = static_cast<QKeyEvent *>(event);
             // A key the focused control ignores travels on to its parents and passes here again;
             // opening the same view again is harmless.
-            const auto *key = static_cast<QKeyEvent *>(event);
-            keyPressed(key->key(), key->modifiers());
+            if (event->type() == QEvent::KeyPress)
+                keyPressed(key->key(), key->modifiers());
+            if (const protocol::Command *command = holdButtons_.value(watched))
+                holdButtonKey(*command, static_cast<QAbstractButton *>(w), key);
+            else if (event->type() == QEvent::KeyPress && enterOnButton(watched, key))
+                return true;
         }
         break;
     case QEvent::UngrabMouse:
         if (holdButtons_.contains(watched))
+            session_.endHoldEarly();
+        break;
+    case QEvent::FocusOut:
+        // The held button losing the keyboard (Tab, a click elsewhere) ends its hold, as losing
+        // the mouse does; the Space that comes up later on another control changes nothing.
+        if (const protocol::Command *command = holdButtons_.value(watched);
+            command && session_.held() == command)
             session_.endHoldEarly();
         break;
     default: break;

@@ -1,5 +1,6 @@
 #include "ui/widgets.h"
 
+#include <QAccessible>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // No label of the panel is wider than a few hundred pixels; no glyph is narrower than a few.
@@ -46,9 +48,16 @@ void PanelLabel::setText(const QString &text)
 {
     if (text_ == text)
         return;
-    text_ = text;
+    const QString before = std::exchange(text_, text);
     ++revision_;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextUpdateEvent replaced(this, 0, before, text_);
+        QAccessible::updateAccessibility(&replaced);
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+        announce();
+    }
 }
 
 void PanelLabel::appendText(QStringView more)
@@ -60,10 +69,19 @@ void PanelLabel::appendText(QStringView more)
     // line grows at every notification, and repainting it each time would cost far more than
     // the receiving.
     const bool unchanged = (align_ & Qt::AlignLeft) && text_.size() >= kMostVisibleChars;
+    const qsizetype at = text_.size();
     text_ += more;
     ++revision_;
     if (!unchanged)
         update();
+    // Assistive technology hears of the new characters alone, however long the line has grown.
+    if (QAccessible::isActive()) {
+        QAccessibleTextInsertEvent inserted(this, int(at), more.toString());
+        QAccessible::updateAccessibility(&inserted);
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+        announce();
+    }
 }
 
 void PanelLabel::setAlignment(Qt::Alignment a)
@@ -80,6 +98,64 @@ void PanelLabel::setBorder(bool on)
     update();
 }
 
+void PanelLabel::announce()
+{
+    // News appears as a notification does: screen readers speak a notification that shows,
+    // wherever the focus is, and pass over a label whose text changes away from the focus.
+    if (news_ && !text_.isEmpty()) {
+        QAccessibleEvent shown(this, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+}
+
+QString PanelLabel::shownText() const
+{
+    return align_ & Qt::AlignLeft ? text_.left(kMostVisibleChars) : text_;
+}
+
+QRect PanelLabel::textRect() const
+{
+    return contentsRect().adjusted(1, 0, -1, 0);
+}
+
+int PanelLabel::shownLeft(const QString &shown) const
+{
+    const QRect r = textRect();
+    const int width = fontMetrics().horizontalAdvance(shown);
+    if (align_ & Qt::AlignHCenter)
+        return r.left() + (r.width() - width) / 2;
+    if (align_ & Qt::AlignRight)
+        return r.right() + 1 - width;
+    return r.left();
+}
+
+QRect PanelLabel::characterRect(qsizetype offset) const
+{
+    const QString shown = shownText();
+    if (offset < 0 || offset >= shown.size())
+        return {};
+    const QFontMetrics fm = fontMetrics();
+    const int x = shownLeft(shown) + fm.horizontalAdvance(shown.left(offset));
+    return QRect(x, textRect().top(), fm.horizontalAdvance(shown.at(offset)), fm.height());
+}
+
+qsizetype PanelLabel::characterAt(QPoint point) const
+{
+    const QString shown = shownText();
+    const QFontMetrics fm = fontMetrics();
+    const int top = textRect().top();
+    if (point.y() < top || point.y() >= top + fm.height())
+        return -1;
+    int x = shownLeft(shown);
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const int next = x + fm.horizontalAdvance(shown.at(i));
+        if (point.x() >= x && point.x() < next)
+            return i;
+        x = next;
+    }
+    return -1;
+}
+
 void PanelLabel::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -92,9 +168,7 @@ void PanelLabel::paintEvent(QPaintEvent *)
         return;
     p.setPen(palette().color(QPalette::WindowText));
     p.setFont(font());
-    const QRect r = contentsRect().adjusted(1, 0, -1, 0);
-    const QString shown = align_ & Qt::AlignLeft ? text_.left(kMostVisibleChars) : text_;
-    p.drawText(r, int(align_ | Qt::AlignTop | Qt::TextSingleLine), shown);
+    p.drawText(textRect(), int(align_ | Qt::AlignTop | Qt::TextSingleLine), shownText());
 }
 
 // PanelButton --------------------------------------------------------------------------------

@@ -8,7 +8,8 @@
 
 // A label of the panel: one line of plain text (never rich text) in its own colours. It paints
 // only the part of its text that can be seen, so a very long line costs no more to show than a
-// short one; text() still returns the whole line.
+// short one; text() still returns the whole line. Assistive technology reads the text as the
+// label's name and is told of every change (accessibility.h).
 class PanelLabel final : public QFrame
 {
     Q_OBJECT
@@ -19,6 +20,14 @@ public:
     // Adds characters at the end of the line, at the cost of those characters alone.
     void appendText(QStringView more);
     QString text() const { return text_; }
+    // A label whose changes are news to the operator (the status line): screen readers speak
+    // each new text.
+    void setNews(bool on) { news_ = on; }
+    bool isNews() const { return news_; }
+    // Where a character is drawn, in the label's coordinates; empty for one past what can be
+    // seen. The character drawn at a point, or -1.
+    QRect characterRect(qsizetype offset) const;
+    qsizetype characterAt(QPoint point) const;
     // Changes whenever the text does, so that a writer can tell whether the label still shows
     // what it wrote there last.
     qint64 revision() const { return revision_; }
@@ -32,10 +41,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void announce();
+    QString shownText() const;
+    QRect textRect() const;
+    int shownLeft(const QString &shown) const;
+
     QString text_;
     qint64 revision_ = 0;
     Qt::Alignment align_ = Qt::AlignLeft;
     bool border_ = false;
+    bool news_ = false;
 };
 
 // A command button of the panel, drawn the same on every desktop: a flat face in the button's
@@ -85,6 +100,9 @@ public:
     // Loads the picture and, when there is one, its twice-as-dense variant beside it
     // ("name@2x.png"), which is drawn wherever a logical pixel has more than one device pixel.
     void setPictureFile(const QString &path);
+    // What a double-click does, for those who cannot double-click: assistive technology offers
+    // it as the picture's action.
+    void activate() { emit doubleClicked(); }
 
 signals:
     void doubleClicked();

@@ -55,6 +55,8 @@ private slots:
     void furtherPressTakesOver();
     void lineLostDuringHoldEndsIt();
     void endHoldEarlyThenReleaseSwallowed();
+    void keyReleaseGrace_data();
+    void keyReleaseGrace();
 };
 
 void SessionHoldTest::everyHoldButtonIsListed()
@@ -318,6 +320,59 @@ void SessionHoldTest::endHoldEarlyThenReleaseSwallowed()
     QVERIFY(f.txd().isEmpty());
     QCOMPARE(s.arrowSpeed(), protocol::ArrowSpeed::Fast);
     QCOMPARE(f.line.writes.size(), 4);
+}
+
+void SessionHoldTest::keyReleaseGrace_data()
+{
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("afterMs"); // after the key release
+    QTest::addColumn<QList<qint64>>("sends");
+    QTest::addColumn<QString>("held"); // when all is over
+    // Volume + held by a key from 0, let go at 300 (the grace is 50 ms).
+    QTest::newRow("down again within the grace: the same hold, its rhythm kept")
+        << "key volume-up" << 40 << QList<qint64>{0, 250, 500, 750} << "volume-up";
+    QTest::newRow("down again after the grace: a new hold, sent at once")
+        << "key volume-up" << 60 << QList<qint64>{0, 250, 360, 610} << "volume-up";
+    QTest::newRow("another button within the grace: the first is let go first")
+        << "key zoom-in" << 20 << QList<qint64>{0, 250, 320, 470, 620, 770} << "zoom-in";
+    QTest::newRow("the mouse presses it within the grace: a new hold")
+        << "press volume-up" << 20 << QList<qint64>{0, 250, 320, 570} << "volume-up";
+    QTest::newRow("the hold ended early within the grace")
+        << "end early" << 20 << QList<qint64>{0, 250} << "";
+    QTest::newRow("nothing: released once the grace is over")
+        << "" << 0 << QList<qint64>{0, 250} << "";
+}
+
+// A key's release waits out the grace, so that the keyboard's auto-repeat, come as up and down
+// again, is one hold; anything else that happens meanwhile finds the key released.
+void SessionHoldTest::keyReleaseGrace()
+{
+    QFETCH(QString, after);
+    QFETCH(int, afterMs);
+    QFETCH(QList<qint64>, sends);
+    QFETCH(QString, held);
+    SessionFixture f;
+    PanelSession &s = *f.session;
+    QCOMPARE(PanelSession::kKeyRepeatGraceMs, 50);
+    s.keyPress(f.command("volume-up"));
+    f.advance(300);
+    s.keyRelease(f.command("volume-up"));
+    QCOMPARE(s.held(), &f.command("volume-up")); // not yet
+    f.advance(afterMs);
+    const QStringList what = after.split(QLatin1Char(' '));
+    if (what[0] == "key")
+        s.keyPress(f.command(qPrintable(what[1])));
+    else if (what[0] == "press")
+        f.press(qPrintable(what[1]));
+    else if (what[0] == "end")
+        s.endHoldEarly();
+    f.advance(800 - 300 - afterMs);
+    QCOMPARE(f.sendTimes(), sends);
+    QCOMPARE(s.held(), held.isEmpty() ? nullptr : &f.command(qPrintable(held)));
+    if (held.isEmpty()) {
+        QVERIFY(!s.repeat().isEnabled());
+        QVERIFY(f.txd().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(SessionHoldTest)
