@@ -1,14 +1,59 @@
 #include "line/device_map.h"
 
-#include <QtGlobal>
+#include <QSettings>
 
-QString DeviceMap::device(int port) const
+#include <iterator>
+
+namespace {
+
+// What a warning advises and how the device dialog says where a port's device came from, by
+// source. %1 is the port's number.
+struct SourceText
 {
-    if (const auto it = given_.constFind(port); it != given_.constEnd() && !it->isEmpty())
-        return *it;
-    const QByteArray fromEnv = qgetenv(QByteArray("ODRA_COM") + QByteArray::number(port));
-    if (!fromEnv.isEmpty())
-        return QString::fromLocal8Bit(fromEnv);
+    DeviceMap::Source source;
+    const char *advice; // after "Check the cable or adapter, or ..."
+    const char *origin;
+};
+
+using Source = DeviceMap::Source;
+
+constexpr SourceText kTexts[] = {
+    {Source::Chosen, "choose the right device with \"Choose device…\"", "chosen in this run"},
+    // A device given on the command line wins over the environment: naming the variable then
+    // would send the operator to a setting that changes nothing.
+    {Source::Given, "give the right device on the command line", "given on the command line"},
+    {Source::Environment, "set ODRA_COM%1 to the right device", "from ODRA_COM%1"},
+    {Source::Remembered, "choose the right device with \"Choose device…\"",
+     "remembered from the last choice"},
+    {Source::Default, "choose the right device with \"Choose device…\"", "the default"},
+};
+
+// Without a memory there is no dialog to point to either (odra, the tools): the environment is
+// what chooses the device there.
+constexpr const char *kAdviceWithoutChoice = "set ODRA_COM%1 to the right device";
+
+const SourceText &textsOf(Source source)
+{
+    for (const SourceText &t : kTexts)
+        if (t.source == source)
+            return t;
+    return kTexts[std::size(kTexts) - 1];
+}
+
+QString fromEnvironment(int port)
+{
+    return QString::fromLocal8Bit(qgetenv(QByteArray("ODRA_COM") + QByteArray::number(port)));
+}
+
+// A text of the table with the port's number in its place, where it has one.
+QString withPort(const char *text, int port)
+{
+    const QString s = QString::fromUtf8(text);
+    return s.contains(QLatin1String("%1")) ? s.arg(port) : s;
+}
+
+QString platformDefault(int port)
+{
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
@@ -16,11 +61,63 @@ QString DeviceMap::device(int port) const
 #endif
 }
 
+} // namespace
+
+QString DeviceMap::settingsKey(int port)
+{
+    return QStringLiteral("devices/com%1").arg(port);
+}
+
+void DeviceMap::choose(int port, const QString &device)
+{
+    chosen_.insert(port, device);
+    if (!memory_)
+        return;
+    memory_->setValue(settingsKey(port), device);
+    memory_->sync();
+}
+
+QString DeviceMap::remembered(int port) const
+{
+    return memory_ ? memory_->value(settingsKey(port)).toString() : QString();
+}
+
+DeviceMap::Source DeviceMap::source(int port) const
+{
+    if (!chosen_.value(port).isEmpty())
+        return Source::Chosen;
+    if (!given_.value(port).isEmpty())
+        return Source::Given;
+    if (!fromEnvironment(port).isEmpty())
+        return Source::Environment;
+    if (!remembered(port).isEmpty())
+        return Source::Remembered;
+    return Source::Default;
+}
+
+QString DeviceMap::device(int port) const
+{
+    switch (source(port)) {
+    case Source::Chosen: return chosen_.value(port);
+    case Source::Given: return given_.value(port);
+    case Source::Environment: return fromEnvironment(port);
+    case Source::Remembered: return remembered(port);
+    case Source::Default: break;
+    }
+    return platformDefault(port);
+}
+
 QString DeviceMap::howToChoose(int port) const
 {
-    // A device given on the command line wins over the environment: naming the variable then
-    // would send the operator to a setting that changes nothing.
-    if (const auto it = given_.constFind(port); it != given_.constEnd() && !it->isEmpty())
-        return QStringLiteral("give the right device on the command line");
-    return QStringLiteral("set ODRA_COM%1 to the right device").arg(port);
+    const Source from = source(port);
+    const bool canChoose = memory_ || from == Source::Chosen;
+    const char *advice = canChoose || from == Source::Given || from == Source::Environment
+                             ? textsOf(from).advice
+                             : kAdviceWithoutChoice;
+    return withPort(advice, port);
+}
+
+QString DeviceMap::origin(int port) const
+{
+    return withPort(textsOf(source(port)).origin, port);
 }

@@ -1,21 +1,45 @@
 #pragma once
 
-#include <QString>
-
 #include <QMap>
+#include <QString>
+#include <QtGlobal>
 
-// Which device each of the panel's two ports is: the device given for it (on the command
-// line), else $ODRA_COM1 / $ODRA_COM2 when set and not empty, else the platform's first and
-// second serial port. Read when a port is opened, so that a port chosen again follows a changed
-// environment.
+class QSettings;
+
+// Which device each of the panel's two ports is. Strongest first: a device the operator chose
+// while the panel runs, the device given on the command line, $ODRA_COM1 / $ODRA_COM2 when set
+// and not empty, the device the operator chose last time (when the map remembers), else the
+// platform's first and second serial port. Read each time a port is opened, so that a port
+// chosen again follows a changed environment or a new choice.
 class DeviceMap
 {
 public:
+    enum class Source : quint8 { Chosen, Given, Environment, Remembered, Default };
+
     void setGiven(int port, const QString &device) { given_.insert(port, device); }
+    // Where the operator's choices are kept between runs (the panel's settings). A map without
+    // it remembers nothing and reads nothing remembered: odra and the tools use such a map, so
+    // that a script does the same whatever the panel chose last.
+    void rememberIn(QSettings *settings) { memory_ = settings; }
+    bool remembers() const { return memory_ != nullptr; }
+    // The operator chose a device for a port: it holds from now on, over everything else, and is
+    // remembered for the next start.
+    void choose(int port, const QString &device);
+
     QString device(int port) const;
+    Source source(int port) const;
     // Where the operator says which device a port is, for a warning that it cannot be opened.
     QString howToChoose(int port) const;
+    // Where the port's device comes from, in a few words ("from ODRA_COM1").
+    QString origin(int port) const;
+
+    // The key a port's remembered device is kept under.
+    static QString settingsKey(int port);
 
 private:
+    QString remembered(int port) const;
+
+    QMap<int, QString> chosen_;
     QMap<int, QString> given_;
+    QSettings *memory_ = nullptr;
 };

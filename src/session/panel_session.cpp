@@ -12,8 +12,7 @@ using protocol::Command;
 
 const QString PanelSession::kNoReply = QStringLiteral(" X X X X");
 
-PanelSession::PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &devices,
-                           QObject *parent)
+PanelSession::PanelSession(Scheduler &scheduler, Line &line, DeviceMap &devices, QObject *parent)
     : QObject(parent), scheduler_(scheduler), line_(line), devices_(devices),
       repeat_(scheduler.createTimer(protocol::kStartRepeatMs)),
       replyWindow_(scheduler.createTimer(protocol::kStartReplyWindowMs)),
@@ -49,7 +48,7 @@ void PanelSession::start()
     if (opened)
         device_ = device;
     else
-        warn(openFailure(port_, device));
+        warn(openFailure(port_, device), port_);
     portIfConnectFails_ = port_;
     // Marking COM1 at start runs its port change, which closes and reopens the port just
     // opened. When COM1 could not be opened that would only fail and warn a second time: the
@@ -69,6 +68,7 @@ void PanelSession::choosePort(int port)
 {
     const int otherPort = port == 1 ? 2 : 1;
     QString failure;
+    int failedPort = 0; // set when it is the chosen port's device that failed
     if ((line_.isOpen() || line_.isConnecting()) && !line_.close())
         failure = tr("COM%1 could not be closed.\n(%2)").arg(port_).arg(line_.failureDetail());
     // The number changes only on a closed port: a port that would not close keeps its own.
@@ -80,18 +80,26 @@ void PanelSession::choosePort(int port)
         const QString device = devices_.device(port);
         if (line_.open(device, settings_))
             device_ = device;
-        else
+        else {
             failure = openFailure(port, device);
+            failedPort = port;
+        }
         portIfConnectFails_ = otherPort;
     }
 
     if (!failure.isEmpty()) {
-        warn(failure);
+        warn(failure, failedPort);
         if (!line_.isOpen())
             port_ = otherPort; // the port stays closed; the frame stays until its time runs out
     } else {
         setSettingsOpen(false);
     }
+}
+
+void PanelSession::chooseDevice(int port, const QString &device)
+{
+    devices_.choose(port, device);
+    choosePort(port);
 }
 
 void PanelSession::chooseSpeed(qint32 baud)
@@ -146,7 +154,8 @@ void PanelSession::lineLost(const QString &cause)
     warn(tr("COM%1 (%2) stopped working and has been closed: %3.\n"
             "%4, then choose the port again.")
              .arg(port_)
-             .arg(device_, cause, check));
+             .arg(device_, cause, check),
+         port_);
 }
 
 void PanelSession::connectFailed()
@@ -154,17 +163,18 @@ void PanelSession::connectFailed()
     // The same single warning as for a device that cannot be opened; the port stays closed and
     // choosing it again connects anew.
     const QString text = openFailure(port_, device_);
+    const int failedPort = port_;
     port_ = portIfConnectFails_;
-    warn(text);
+    warn(text, failedPort);
 }
 
-void PanelSession::warn(const QString &text)
+void PanelSession::warn(const QString &text, int port)
 {
     // A warning takes the operator's attention from a held button: the repeat must not run on
     // unseen.
     endHoldEarly();
     qCWarning(lcSession).noquote() << text;
-    emit warning(text);
+    emit warning(text, port);
 }
 
 // The views -----------------------------------------------------------------------------------

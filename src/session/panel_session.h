@@ -45,8 +45,7 @@ public:
     // again that fast.
     static constexpr int kKeyRepeatGraceMs = 50;
 
-    PanelSession(Scheduler &scheduler, Line &line, const DeviceMap &devices,
-                 QObject *parent = nullptr);
+    PanelSession(Scheduler &scheduler, Line &line, DeviceMap &devices, QObject *parent = nullptr);
     ~PanelSession() override;
 
     // Start-up: the state reset, COM1 opened at 19200,N,8,1 (a warning when it cannot be).
@@ -67,6 +66,9 @@ public:
     void endHoldEarly();
     void openSettings();        // the COM button: the settings frame, for five seconds
     void choosePort(int port);  // 1 or 2
+    // The device dialog: the port is this device from now on (and at the next start), and is
+    // opened as if chosen in the settings frame.
+    void chooseDevice(int port, const QString &device);
     void chooseSpeed(qint32 baud);
     void openExtendedView();    // Ctrl+J
     void openFullView();        // a double-click on the picture
@@ -81,6 +83,7 @@ public:
     bool settingsOpen() const { return settingsOpen_; }
     int port() const { return port_; }
     QString device() const { return device_; } // the device of the port last opened
+    const DeviceMap &devices() const { return devices_; }
     LineSettings settings() const { return settings_; }
     bool portOpen() const { return line_.isOpen(); }
 
@@ -107,7 +110,9 @@ signals:
     void statusLineChanged(const QString &line);
     void viewChanged(PanelSession::View view);
     void settingsOpenChanged(bool open);
-    void warning(const QString &text);
+    // port: the port whose device could not be opened or stopped working, for which the
+    // operator may choose another device; 0 for any other warning.
+    void warning(const QString &text, int port);
     void ended();
     // The bytes of a command as the line took them, and bytes as they arrived: for a log, and
     // for measuring the panel from inside.
@@ -124,7 +129,7 @@ private:
     void finishKeyRelease();
     void lineLost(const QString &cause);
     void connectFailed();
-    void warn(const QString &text);
+    void warn(const QString &text, int port = 0);
     QString openFailure(int port, const QString &device) const;
 
     void setTransmitLine(const QString &line);
@@ -136,7 +141,7 @@ private:
 
     Scheduler &scheduler_;
     Line &line_;
-    const DeviceMap &devices_;
+    DeviceMap &devices_;
 
     std::unique_ptr<WindowTimer> repeat_, replyWindow_, settingsClose_, displayClear_;
     // A key release waiting out its grace, and the button it releases.
