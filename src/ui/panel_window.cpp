@@ -8,7 +8,6 @@
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
@@ -34,7 +33,10 @@ template <typename T> T *controlOf(const QHash<QString, QWidget *> &all, const c
 
 } // namespace
 
-QString PanelWindow::appTitle() { return QStringLiteral("ODRA control"); }
+QString PanelWindow::appTitle()
+{
+    return QStringLiteral("ODRA control");
+}
 
 PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -42,15 +44,7 @@ PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       session_(session)
 {
-    presentWarning_ = [this](const QString &text) {
-        // Not blocking: the window keeps receiving and its timers keep running while the
-        // operator reads the message.
-        auto *box =
-            new QMessageBox(QMessageBox::Warning, appTitle(), text, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::ApplicationModal);
-        box->show();
-    };
+    findAdapters_ = findAdapters;
 
     // Before any control exists, so that each is presented as its own kind from the first.
     accessibility::install();
@@ -82,6 +76,7 @@ PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
     showView(session_.view());
 
     connectControls();
+    connectPortMenus();
     connectSession();
 }
 
@@ -145,7 +140,11 @@ void PanelWindow::connectSession()
     connect(&session_, &PanelSession::statusLineChanged, statusLine_, &PanelLabel::setText);
     connect(&session_, &PanelSession::viewChanged, this, &PanelWindow::showView);
     connect(&session_, &PanelSession::settingsOpenChanged, settingsFrame_, &QWidget::setVisible);
-    connect(&session_, &PanelSession::warning, this,
-            [this](const QString &text) { presentWarning_(text); });
+    connect(&session_, &PanelSession::warning, this, [this](const QString &text, int port) {
+        if (presentWarning_)
+            presentWarning_(text);
+        else
+            showWarning(text, port);
+    });
     connect(&session_, &PanelSession::ended, this, &QWidget::close);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "line/adapters.h"
 #include "session/panel_session.h"
 
 #include <QHash>
+#include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -12,6 +15,7 @@ class QAbstractButton;
 class QKeyEvent;
 class QLineEdit;
 class QPushButton;
+class DeviceDialog;
 class PanelLabel;
 namespace protocol {
 struct Command;
@@ -29,10 +33,19 @@ public:
 
     // The application's short title, used on message boxes.
     static QString appTitle();
+    // The program's icon, the badge of the panel's picture, at every size it is drawn in.
+    static QIcon appIcon();
 
-    // How a warning reaches the operator: a message box that does not block the window, unless
-    // replaced (the tests record warnings instead).
+    // How a warning reaches the operator: a message box that does not block the window (with
+    // "Choose device…" beside OK when a port's device failed), unless replaced (the tests record
+    // warnings instead).
     void setWarningPresenter(std::function<void(const QString &)> present);
+
+    // Where the device dialog learns of the system's adapters (the tests give their own list).
+    void setAdapterFinder(std::function<QList<Adapter>()> find);
+    // The device dialog for a port, over the window; the port's device changes when it is
+    // accepted. An open dialog for another port gives way.
+    DeviceDialog *openDeviceDialog(int port);
 
     // A control of the layout by name, or nullptr.
     QWidget *control(const QString &name) const { return controls_.value(name); }
@@ -59,6 +72,10 @@ private:
                        const QKeyEvent *key);
     bool enterOnButton(QObject *watched, const QKeyEvent *key);
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    void showWarning(const QString &text, int port);
+    void connectPortMenus();
+    void showPortMenu(int port, QWidget *button, const QPoint &at);
+    bool portMenuKey(QObject *watched, const QKeyEvent *key);
 
     PanelSession &session_;
     QHash<QString, QWidget *> controls_;
@@ -75,4 +92,6 @@ private:
     QLineEdit *commandText_ = nullptr;
     int outerHeightTwips_ = 0;
     std::function<void(const QString &)> presentWarning_;
+    std::function<QList<Adapter>()> findAdapters_;
+    QPointer<DeviceDialog> deviceDialog_;
 };

@@ -15,7 +15,10 @@
 #include <QPushButton>
 
 namespace {
-QString nameOf(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString nameOf(std::string_view s)
+{
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
 } // namespace
 
 void PanelWindow::connectControls()
@@ -179,7 +182,8 @@ bool PanelWindow::eventFilter(QObject *watched, QEvent *event)
                 keyPressed(key->key(), key->modifiers());
             if (const protocol::Command *command = holdButtons_.value(watched))
                 holdButtonKey(*command, static_cast<QAbstractButton *>(w), key);
-            else if (event->type() == QEvent::KeyPress && enterOnButton(watched, key))
+            else if (event->type() == QEvent::KeyPress &&
+                     (enterOnButton(watched, key) || portMenuKey(watched, key)))
                 return true;
         }
         break;
