@@ -2,38 +2,18 @@
 #include "core/kernel_scheduler.h"
 #include "line/device_line.h"
 #include "line/device_map.h"
+#include "panel_command_line.h"
+#include "platform_guard.h"
 #include "session/panel_session.h"
 #include "session/traffic_log.h"
 #include "ui/panel_window.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QSettings>
 
 #include <cstdio>
 
 namespace {
-
-// The panel's command line; parsed after QApplication has taken Qt's own options (-platform,
-// -style ...).
-struct PanelOptions
-{
-    QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
-    QCommandLineOption version = parser.addVersionOption();
-    QCommandLineOption log{
-        QStringLiteral("log"),
-        QStringLiteral("Append every byte sent and received to FILE, one line per command and "
-                       "per reply."),
-        QStringLiteral("FILE")};
-
-    PanelOptions()
-    {
-        parser.setApplicationDescription(QStringLiteral(
-            "The control panel of the ODRA MP-Q85 and Q75 projectors on a serial line.\n"
-            "COM1 is $ODRA_COM1, else /dev/ttyS0; COM2 is $ODRA_COM2, else /dev/ttyS1."));
-        parser.addOption(log);
-    }
-};
 
 int usageError(const QString &message)
 {
@@ -46,36 +26,53 @@ int usageError(const QString &message)
 int main(int argc, char *argv[])
 {
     qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("odra-control"));
-    QApplication::setApplicationVersion(QStringLiteral(ODRA_VERSION));
+    // Where the settings live: ~/.config/odra/odra-control.conf.
+    QCoreApplication::setOrganizationName(QStringLiteral("odra"));
+    QCoreApplication::setApplicationName(QStringLiteral("odra-control"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ODRA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("odra-control"));
 
-    // Everything the command line can get wrong is said before a window opens.
-    PanelOptions options;
-    if (!options.parser.parse(QApplication::arguments()))
-        return usageError(options.parser.errorText());
-    if (options.parser.isSet(options.help)) {
-        std::fputs(qPrintable(options.parser.helpText()), stdout);
+    // Everything the command line can get wrong is said before a window opens, and --help and
+    // --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const PanelCommandLine commandLine = parsePanelCommandLine(arguments);
+    switch (commandLine.action) {
+    case PanelCommandLine::Action::Error: return usageError(commandLine.text);
+    case PanelCommandLine::Action::Help:
+        std::fputs(qUtf8Printable(commandLine.text), stdout);
         return 0;
-    }
-    if (options.parser.isSet(options.version)) {
+    case PanelCommandLine::Action::Version:
         std::printf("odra-control %s\n", ODRA_VERSION);
         return 0;
+    case PanelCommandLine::Action::Run: break;
     }
-    if (!options.parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument \"%1\"")
-                              .arg(options.parser.positionalArguments().constFirst()));
+    if (const QString why = noDisplay(arguments); !why.isEmpty()) {
+        std::fprintf(stderr, "odra-control: %s\n", qUtf8Printable(why));
+        return 1;
+    }
     TrafficLog log;
-    if (options.parser.isSet(options.log) && !log.open(options.parser.value(options.log)))
+    if (!commandLine.logFile.isEmpty() && !log.open(commandLine.logFile))
         return usageError(QStringLiteral("cannot open the log %1: %2")
-                              .arg(options.parser.value(options.log), log.errorString()));
+                              .arg(commandLine.logFile, log.errorString()));
+
+    PlatformGuard guard;
+    QApplication app(argc, argv);
+    guard.release();
 
     // One look on every desktop, so that each button shows its own colour.
     QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(PanelWindow::appIcon());
 
     const auto scheduler = makeEventLoopScheduler();
     DeviceLine line;
+    QSettings settings;
     DeviceMap devices;
+    devices.rememberIn(&settings);
+    for (int port = 1; port <= 2; ++port)
+        if (!commandLine.devices[port - 1].isEmpty())
+            devices.setGiven(port, commandLine.devices[port - 1]);
     PanelSession session(*scheduler, line, devices);
     if (log.isOpen())
         log.follow(session);
