@@ -4,12 +4,17 @@ TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize fuzz soak bench install screenshots clean
+# What `make install` and `make package` build and install: the programs and their manual pages.
+PROGRAMS := odra-control odra odra-projector-sim odra-man
+
+.PHONY: all deps configure build run test test-sanitize fuzz soak bench install package \
+	screenshots clean
 
 all: build
 
+# What building and testing need; fuzzing and packaging add their own tools below.
 deps:
-	@scripts/install-deps
+	@scripts/install-deps build
 
 # CMake re-runs itself when its files change; configure by hand only for a new build directory
 # or new flags.
@@ -41,7 +46,8 @@ test-sanitize: deps
 # build-fuzz/artifacts and its log in build-fuzz/<target>.log.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_telnet fuzz_session
-fuzz: deps
+fuzz:
+	@scripts/install-deps fuzz
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DODRA_FUZZ=ON -DODRA_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
@@ -77,8 +83,18 @@ screenshots: configure
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-screenshots --dense docs
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/odra-projector-sim --run $(BUILD)/odra-screenshots --live docs 2>/dev/null
 
-install: build
+# Builds only what it installs (no tests, no benchmarks), under /usr/local unless PREFIX says.
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
 	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+
+# $(BUILD)/odra-control_<version>_<arch>.deb, then checked as a distribution would check it.
+# Reuses the build directory, so after `make test` it only packs.
+package: configure
+	@scripts/install-deps package
+	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+	@cd $(BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@scripts/check-package $$(ls -t $(BUILD)/odra-control_*.deb | head -n 1)
 
 clean:
 	@rm -rf $(BUILD) build-release build-sanitize build-fuzz
