@@ -30,7 +30,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("odra"));
     QCoreApplication::setApplicationName(QStringLiteral("odra-control"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ODRA_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("odra-control"));
+    // The desktop entry it is started from, so that a desktop shows its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.odracontrol.panel"));
 
     // Everything the command line can get wrong is said before a window opens, and --help and
     // --version need no display.
@@ -48,14 +49,14 @@ int main(int argc, char *argv[])
         return 0;
     case PanelCommandLine::Action::Run: break;
     }
-    if (const QString why = noDisplay(arguments); !why.isEmpty()) {
-        std::fprintf(stderr, "odra-control: %s\n", qUtf8Printable(why));
-        return 1;
-    }
     TrafficLog log;
     if (!commandLine.logFile.isEmpty() && !log.open(commandLine.logFile))
         return usageError(QStringLiteral("cannot open the log %1: %2")
                               .arg(commandLine.logFile, log.errorString()));
+    if (const QString why = noDisplay(arguments); !why.isEmpty()) {
+        std::fprintf(stderr, "odra-control: %s\n", qUtf8Printable(why));
+        return 1;
+    }
 
     PlatformGuard guard;
     QApplication app(argc, argv);

@@ -19,9 +19,10 @@ struct Cli
     QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("The projector's line: a device path, or COM1 or COM2 as the panel maps "
-                       "them ($ODRA_COM1, else /dev/ttyS0; $ODRA_COM2, else /dev/ttyS1). Give it "
-                       "again for more projectors: all are served at once. Default COM1."),
+        QStringLiteral("The projector's line: a device path, or COM1 or COM2 ($ODRA_COM1, "
+                       "else /dev/ttyS0; $ODRA_COM2, else /dev/ttyS1; never the device last "
+                       "chosen in the panel). Give it again for more projectors: all are served "
+                       "at once. Default COM1."),
         QStringLiteral("DEVICE")};
     QCommandLineOption speed{QStringLiteral("speed"),
                              QStringLiteral("19200 (the default) or 9600 baud."),

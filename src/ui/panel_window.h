@@ -38,7 +38,7 @@ public:
 
     // How a warning reaches the operator: a message box that does not block the window (with
     // "Choose device…" beside OK when a port's device failed), unless replaced (the tests record
-    // warnings instead).
+    // warnings instead); an empty function brings the message box back.
     void setWarningPresenter(std::function<void(const QString &)> present);
 
     // Where the device dialog learns of the system's adapters (the tests give their own list).

@@ -22,9 +22,11 @@ struct Ran
     qint64 wallMs = 0;
 };
 
-Ran run(const QString &program, const QStringList &args)
+Ran run(const QString &program, const QStringList &args,
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
     p.start(program, args);
@@ -84,6 +86,8 @@ private slots:
     void logFile();
     void panelCommandLine_data();
     void panelCommandLine();
+    void panelWithoutDisplay_data();
+    void panelWithoutDisplay();
 };
 
 void OdraTest::answers_data()
@@ -284,23 +288,59 @@ void OdraTest::panelCommandLine_data()
     QTest::addColumn<QByteArray>("says"); // on standard output, or on standard error for 1
 
     QTest::newRow("version") << QStringList{"--version"} << 0 << QByteArray("odra-control 1.");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--log <FILE>");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--com1 <DEVICE>");
+    QTest::newRow("Qt's own option")
+        << QStringList{"-platform", "offscreen", "--version"} << 0 << QByteArray("odra-control 1.");
     QTest::newRow("unknown option") << QStringList{"--colour"} << 1 << QByteArray("colour");
     QTest::newRow("stray argument") << QStringList{"status"} << 1 << QByteArray("status");
     QTest::newRow("log that cannot be opened") << QStringList{"--log", "/nonexistent/dir/panel.log"}
                                                << 1 << QByteArray("/nonexistent/dir/panel.log");
+    QTest::newRow("device missing") << QStringList{"--com1"} << 1 << QByteArray("--com1");
+    QTest::newRow("empty device") << QStringList{"--com2", " "} << 1 << QByteArray("--com2");
+    QTest::newRow("device the panel cannot read")
+        << QStringList{"--com1", "tcp://box:2000"} << 1 << QByteArray("tcp://box:2000");
 }
 
-// The panel answers its command line before a window opens (the offscreen platform here).
+// The panel answers its command line before a window opens, and needs no display for it.
 void OdraTest::panelCommandLine()
 {
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QByteArray, says);
-    const Ran r = run(QString::fromLocal8Bit(qgetenv("ODRA_PANEL")), args);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    const Ran r = run(QString::fromLocal8Bit(qgetenv("ODRA_PANEL")), args, env);
     QCOMPARE(r.status, status);
     const QByteArray &text = status == 0 ? r.out : r.err;
     QVERIFY2(text.contains(says), qPrintable(describe(r)));
+}
+
+void OdraTest::panelWithoutDisplay_data()
+{
+    QTest::addColumn<QString>("display"); // "" for none at all
+    QTest::addColumn<QByteArray>("says");
+
+    QTest::newRow("no display at all") << "" << QByteArray("DISPLAY is not set");
+    // No X server listens on so high a number.
+    QTest::newRow("display that is not there") << ":65000" << QByteArray(":65000");
+}
+
+// Where no window can be opened: one line saying so and what to do, exit status 1, no abort.
+void OdraTest::panelWithoutDisplay()
+{
+    QFETCH(QString, display);
+    QFETCH(QByteArray, says);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    if (!display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), display);
+    const Ran r = run(QString::fromLocal8Bit(qgetenv("ODRA_PANEL")), {}, env);
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.startsWith("odra-control: ") && r.err.contains(says), r.err.constData());
+    QVERIFY2(r.err.contains("QT_QPA_PLATFORM=offscreen"), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(OdraTest)

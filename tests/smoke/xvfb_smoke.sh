@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The main command's path on a real X server: the installed-style binary, started on the
-# projector simulator, maps its window with the exact title, holds the line open, opens the
-# monitor with Ctrl+J, and a click on STATUS reaches the simulator as "CR0" + CR; END quits.
-# Usage: xvfb_smoke.sh PANEL SIM
+# The main command's path on a real X server, started as the menu starts it: the desktop entry's
+# Exec line, with nothing naming COM1 but the device chosen last time (the simulator's
+# pseudo-terminal, in the settings file). The window maps with the exact title, holds the line
+# open, opens the monitor with Ctrl+J, and a click on STATUS reaches the simulator as "CR0" +
+# CR; END quits.
+# Usage: xvfb_smoke.sh PANEL SIM DESKTOP-FILE
 set -euo pipefail
 panel=$1
 sim=$2
+desktop=$3
 title='ODRA   MP-Q85 & Q75   CONTROL   Ver.1.40'
 
 for tool in xvfb-run xdotool; do
@@ -21,11 +24,19 @@ for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 device=$(head -n 1 "$work/sim.out")
 [ -n "$device" ] || { echo "smoke: the simulator named no device"; exit 1; }
 
+# The device chosen last time, where the panel keeps it.
+mkdir -p "$work/config/odra"
+printf '[devices]\ncom1=%s\n' "$device" >"$work/config/odra/odra-control.conf"
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+[ -n "$exec_line" ] || { echo "smoke: no Exec line in $desktop"; exit 1; }
+
 cat >"$work/inside.sh" <<'INSIDE'
 set -euo pipefail
-panel=$1; title=$2; device=$3
-unset QT_QPA_PLATFORM
-ODRA_COM1=$device "$panel" 2>"$WORK/panel.log" &
+panel=$1; title=$2; device=$3; exec_line=$4
+unset QT_QPA_PLATFORM ODRA_COM1 ODRA_COM2
+# The built panel found on the PATH, as the installed one would be.
+PATH="$(dirname "$panel"):$PATH" XDG_CONFIG_HOME="$WORK/config" \
+  sh -c "exec $exec_line" 2>"$WORK/panel.log" &
 pid=$!
 win=$(timeout 20 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n 1)
 [ -n "$win" ] || { echo "smoke: no window"; exit 1; }
@@ -58,7 +69,7 @@ echo "smoke: END closed the panel"
 INSIDE
 
 WORK=$work timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  bash "$work/inside.sh" "$panel" "$title" "$device" || {
+  bash "$work/inside.sh" "$panel" "$title" "$device" "$exec_line" || {
   status=$?
   echo "--- panel log"; cat "$work/panel.log" 2>/dev/null || true
   echo "--- simulator log"; cat "$work/sim.log"
