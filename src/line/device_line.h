@@ -19,6 +19,7 @@ public:
     bool isOpen() const override;
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
+    bool drain(int maxMs) override;
     QByteArray readAll() override;
 
 private:

@@ -120,6 +120,8 @@ private slots:
 
     // What the window shows
     void startUp();
+    void startPosition_data();
+    void startPosition();
     void monitorLines_data();
     void monitorLines();
     void longReplyInPieces();
@@ -251,7 +253,7 @@ void WindowTest::endClosesThePortAndTheWindow()
     QVERIFY(f.showActive());
     f.line.clearLog();
     f.click(QStringLiteral("end"));
-    QCOMPARE(f.line.calls, QStringList{"close"});
+    QCOMPARE(f.line.calls, (QStringList{"drain 1000", "close"}));
     QVERIFY(!f.line.isOpen());
     QCOMPARE(f.ended, 1);
     QVERIFY(!f.window->isVisible());
@@ -447,12 +449,47 @@ void WindowTest::startUp()
     for (const char *label : {"transmit-line", "receive-line", "status-line"})
         QVERIFY2(f.shown(label).isEmpty(), label);
 
-    // Placed where the full window would be centred: the top uses the full height (9100), so
-    // the compact window sits above the centre.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(w.pos().x(),
-             screen.x() + int(std::lround((screen.width() * 15 - (9495 + 120)) / 2.0 / 15)));
-    QCOMPARE(w.pos().y(), screen.y() + int(std::lround((screen.height() * 15 - 9100) / 2.0 / 15)));
+    // Placed where the full window would be centred, moved onto the screen's free area where
+    // it does not fit (the offscreen screen, 800x600, is shorter than the full window).
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    QCOMPARE(w.pos(), PanelWindow::startPosition(screen->geometry(), screen->availableGeometry()));
+    QVERIFY(screen->availableGeometry().contains(w.pos()));
+}
+
+void WindowTest::startPosition_data()
+{
+    // The full window: 9615 x 9100 twips, 641 x 607 pixels. Centred, its top uses the full
+    // height, so the compact window sits above the centre.
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("position");
+    QTest::newRow("1024x768") << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 768)
+                              << QPoint(192, 81);
+    QTest::newRow("1024x768, a bar at the bottom")
+        << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 720) << QPoint(192, 81);
+    QTest::newRow("second screen right of the first")
+        << QRect(1920, 0, 1280, 1024) << QRect(1920, 0, 1280, 1024) << QPoint(2240, 209);
+    // Too short for the full window: its top stays on the screen, not at -63.
+    QTest::newRow("640x480") << QRect(0, 0, 640, 480) << QRect(0, 0, 640, 480) << QPoint(0, 0);
+    // 1280x1024 at a scale of 2: 640x512 logical pixels.
+    QTest::newRow("1280x1024 at scale 2")
+        << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512) << QPoint(0, 0);
+    QTest::newRow("1280x1024 at scale 1.9")
+        << QRect(0, 0, 674, 539) << QRect(0, 0, 674, 539) << QPoint(17, 0);
+    QTest::newRow("800x600, a bar at the top")
+        << QRect(0, 0, 800, 600) << QRect(0, 32, 800, 568) << QPoint(80, 32);
+    // The full window fits the screen but not beside a tall bar at the bottom: moved up, but
+    // not above the free area.
+    QTest::newRow("a tall bar at the bottom")
+        << QRect(0, 0, 1024, 700) << QRect(0, 0, 1024, 640) << QPoint(192, 33);
+}
+
+void WindowTest::startPosition()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, position);
+    QCOMPARE(PanelWindow::startPosition(screen, available), position);
 }
 
 void WindowTest::monitorLines_data()
