@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     cli.addOption({"out", "Write every figure to <file> as JSON.", "file"});
     cli.addOption({"startup", "Start-up figures from odra-bench-startup (JSON).", "file"});
     cli.addOption({"count-widgets", "Print the number of widgets of the window and exit."});
-    cli.addOption({"only", "Run only these parts (rhythm,latency,flood).", "parts"});
+    cli.addOption({"only", "Run only these parts (rhythm,latency,flood,long-box).", "parts"});
     cli.addOption({"flood-seconds", "Length of the 1920 B/s flood (default 10).", "s", "10"});
     cli.addOption({"rhythm-scale", "Hold every button k times as long (default 1).", "k", "1"});
     cli.addOption({"periods", "Only these repeat periods, e.g. 5,150.", "ms"});
@@ -113,6 +113,8 @@ int main(int argc, char *argv[])
         bench::measureLatency(b);
     if (wanted("flood"))
         bench::measureFlood(b);
+    if (wanted("long-box"))
+        bench::measureLongBox(b);
 
     QJsonObject startup;
     if (cli.isSet("startup")) {

@@ -28,6 +28,7 @@ struct Bench
 void measureRhythm(Bench &b);
 void measureLatency(Bench &b);
 void measureFlood(Bench &b);
+void measureLongBox(Bench &b);
 
 // Lets the calling thread's event loop run for ms milliseconds (precise timer).
 void runEventLoop(int ms);

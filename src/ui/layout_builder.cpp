@@ -1,5 +1,6 @@
 #include "ui/layout_builder.h"
 
+#include "ui/command_box.h"
 #include "ui/twips.h"
 #include "ui/widgets.h"
 
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcUi, "odra.ui")
@@ -102,11 +102,7 @@ QWidget *make(const Control &c, QWidget *parent)
         o->setAutoFillBackground(true);
         return o;
     }
-    case Kind::TextBox: {
-        auto *t = new QLineEdit(parent);
-        t->setMaxLength(std::numeric_limits<int>::max());
-        return t;
-    }
+    case Kind::TextBox: return new CommandBox(parent);
     case Kind::Image: {
         auto *i = new PanelImage(parent);
         i->setPictureFile(QString::fromLatin1(kPictureFile));

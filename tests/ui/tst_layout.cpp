@@ -28,7 +28,7 @@ constexpr const char *kButton = "PanelButton";
 constexpr const char *kLabel = "PanelLabel";
 constexpr const char *kFrame = "PanelFrame";
 constexpr const char *kOption = "QRadioButton";
-constexpr const char *kTextBox = "QLineEdit";
+constexpr const char *kTextBox = "CommandBox";
 constexpr const char *kImage = "PanelImage";
 
 // Every control with its class, its caption and the frame it sits in, typed from the design

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyleHints>
+#include <QToolTip>
 #include <QtTest>
 
 #include <cmath>
@@ -140,6 +142,9 @@ private slots:
     void sendTypedText();
     void clsClearsOnlyTheBox();
     void longTextGoesOutWhole();
+    void boxLimit_data();
+    void boxLimit();
+    void steadyCursorOnALongText();
 };
 
 // Buttons ----------------------------------------------------------------------------------------
@@ -807,7 +812,7 @@ void WindowTest::clsClearsOnlyTheBox()
     QCOMPARE(f.session->lastCommand(), "CR0\r");
 }
 
-// The box has no length limit of its own: a pasted 100,000 characters go out whole.
+// 100,000 characters, all the box takes, pasted: they go out whole.
 void WindowTest::longTextGoesOutWhole()
 {
     Panel f;
@@ -821,6 +826,72 @@ void WindowTest::longTextGoesOutWhole()
     f.click(QStringLiteral("send"));
     QCOMPARE(f.line.written(), text.toLatin1() + '\r');
     QCOMPARE(f.box()->text(), text);
+}
+
+void WindowTest::boxLimit_data()
+{
+    // What the box held, what is pasted (or "key": one typed letter), and whether it is taken.
+    QTest::addColumn<int>("held");
+    QTest::addColumn<int>("pasted");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a paste up to the limit") << 0 << 100000 << true;
+    QTest::newRow("a paste one past it") << 0 << 100001 << false;
+    QTest::newRow("a million") << 0 << 1000000 << false;
+    QTest::newRow("onto a text, up to the limit") << 99990 << 10 << true;
+    QTest::newRow("onto a text, past it") << 99990 << 11 << false;
+    QTest::newRow("a key at the limit") << 100000 << -1 << false;
+}
+
+// A paste or a key that would pass the limit is refused whole, never cut short, and a note
+// beside the box says so.
+void WindowTest::boxLimit()
+{
+    QFETCH(int, held);
+    QFETCH(int, pasted);
+    QFETCH(bool, taken);
+    Panel f;
+    f.showAll();
+    QVERIFY(f.showActive());
+    QLineEdit *box = f.box();
+    box->setFocus();
+    box->insert(QString(held, QLatin1Char('A')));
+    QCOMPARE(box->text().size(), held);
+    QToolTip::hideText();
+    if (pasted < 0)
+        QTest::keyClick(box, Qt::Key_B);
+    else
+        box->insert(QString(pasted, QLatin1Char('B')));
+    QCOMPARE(box->text().size(), taken ? held + std::max(pasted, 1) : held);
+    QCOMPARE(QToolTip::isVisible(), !taken);
+    if (!taken)
+        QCOMPARE(QToolTip::text(),
+                 "The CMD box takes at most 100,000 characters: this was not taken.");
+    f.click(QStringLiteral("send"));
+    QCOMPARE(f.line.written(), box->text().toLatin1() + '\r');
+}
+
+// Every blink repaints the whole text: above 1,000 characters the cursor holds still, and it
+// blinks again when the text is short again.
+void WindowTest::steadyCursorOnALongText()
+{
+    Panel f;
+    f.showAll();
+    QVERIFY(f.showActive());
+    QStyleHints *hints = QGuiApplication::styleHints();
+    const int blink = hints->cursorFlashTime();
+    QVERIFY(blink > 0);
+    QLineEdit *box = f.box();
+    box->setFocus();
+    box->insert(QString(1000, QLatin1Char('A')));
+    QCOMPARE(hints->cursorFlashTime(), blink);
+    QTest::keyClick(box, Qt::Key_A);
+    QCOMPARE(hints->cursorFlashTime(), 0);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(hints->cursorFlashTime(), blink);
+    box->insert(QString(5000, QLatin1Char('A')));
+    QCOMPARE(hints->cursorFlashTime(), 0);
+    f.click(QStringLiteral("clear-command"));
+    QCOMPARE(hints->cursorFlashTime(), blink);
 }
 
 QTEST_MAIN(WindowTest)
