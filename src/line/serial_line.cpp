@@ -86,11 +86,7 @@ SerialLine::SerialLine(QObject *parent) : Line(parent)
     errorSecond_.start();
 }
 
-SerialLine::~SerialLine()
-{
-    closeFlushed();
-    OpenSerialLines::remove(this);
-}
+SerialLine::~SerialLine() { closeFlushed(); }
 
 void SerialLine::closeFlushed()
 {

@@ -2,6 +2,7 @@
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
 #include "fd_io.h"
 #include "live_panel.h"
+#include "paced_reader.h"
 #include "pseudo_terminal.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <unistd.h>
 
 class SerialLineTest : public QObject
@@ -24,6 +26,8 @@ private slots:
     void busyDevice();
     void hangUpWarnsOnceWithoutSpinning();
     void fullLineIsNoLoss();
+    void drainBeforeTheEnd_data();
+    void drainBeforeTheEnd();
     void devicePaths_data();
     void devicePaths();
     void buttonsPutExactBytesOnTheLine();
@@ -151,6 +155,41 @@ void SerialLineTest::fullLineIsNoLoss()
     QCOMPARE(farEnd.size(), written.size());
     QVERIFY(farEnd == written);
     QVERIFY(lost.isEmpty());
+}
+
+void SerialLineTest::drainBeforeTheEnd_data()
+{
+    QTest::addColumn<bool>("farEndReads");
+    QTest::newRow("the far end reads") << true;
+    QTest::newRow("nobody reads") << false;
+}
+
+// At the end what is queued goes to the line, for at most the time given; the port then closes
+// at once, whatever is left.
+void SerialLineTest::drainBeforeTheEnd()
+{
+    QFETCH(bool, farEndReads);
+    PseudoTerminal pty;
+    SerialLine line;
+    QVERIFY(line.open(pty.devicePath(), LineSettings{}));
+    const QByteArray bytes = QByteArray("C00\r").repeated(50000); // far more than the line holds
+    QVERIFY(line.write(bytes));
+    QVERIFY(line.queued() > 0);
+    std::unique_ptr<PacedReader> farEnd;
+    if (farEndReads)
+        farEnd = std::make_unique<PacedReader>(pty, 0);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(line.drain(farEndReads ? 20000 : 300), farEndReads);
+    const qint64 drained = t.elapsed();
+    QVERIFY(line.close());
+    QVERIFY2(t.elapsed() - drained < 1000, "closing waited for the line");
+    if (farEndReads) {
+        QVERIFY(farEnd->waitForCount(bytes.size(), 10000));
+        QVERIFY(farEnd->received() == bytes);
+    } else {
+        QVERIFY2(drained >= 300 && drained < 5000, qPrintable(QString::number(drained)));
+    }
 }
 
 void SerialLineTest::devicePaths_data()
