@@ -1,6 +1,32 @@
 #include "line/device_map.h"
 
+#include <QFile>
 #include <QtGlobal>
+
+#include <cstdlib>
+
+namespace {
+
+// A device path from the environment, which holds bytes, not text. Bytes that are not text in
+// this system's encoding would not survive the way into a QString: for them the device node the
+// path leads to is taken instead (/dev/ttyUSB0 for a link of any name). Where that fails too, the
+// text is what it is, and opening it says why it cannot be.
+QString pathFromBytes(const QByteArray &bytes)
+{
+    const QString text = QFile::decodeName(bytes);
+    if (QFile::encodeName(text) == bytes)
+        return text;
+    if (char *resolved = ::realpath(bytes.constData(), nullptr)) {
+        const QByteArray node(resolved);
+        std::free(resolved);
+        const QString nodeText = QFile::decodeName(node);
+        if (QFile::encodeName(nodeText) == node)
+            return nodeText;
+    }
+    return text;
+}
+
+} // namespace
 
 QString DeviceMap::device(int port) const
 {
@@ -8,7 +34,7 @@ QString DeviceMap::device(int port) const
         return *it;
     const QByteArray fromEnv = qgetenv(QByteArray("ODRA_COM") + QByteArray::number(port));
     if (!fromEnv.isEmpty())
-        return QString::fromLocal8Bit(fromEnv);
+        return pathFromBytes(fromEnv);
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
