@@ -94,6 +94,8 @@ private slots:
     void stopSignal_data();
     void stopSignal();
     void displayLost();
+    void odraStopSignal_data() { stopSignal_data(); }
+    void odraStopSignal();
 };
 
 void StopTest::initTestCase()
@@ -168,6 +170,30 @@ void StopTest::displayLost()
     server.kill();
     QVERIFY(server.waitForFinished(kWait));
     QVERIFY2(panel.waitForFinished(kWait), "the panel outlived its display");
+    checkPortFree(pty.devicePath());
+}
+
+// odra holding a button for a minute, stopped by each signal: the button comes up, every command
+// it sent reaches the line whole, the port is let go, and it ends in order.
+void StopTest::odraStopSignal()
+{
+    QFETCH(int, signal);
+    const QString program = QString::fromLocal8Bit(qgetenv("ODRA_BIN"));
+    QVERIFY2(QFileInfo(program).isExecutable(), "ODRA_BIN names no program");
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QProcess odra;
+    odra.start(program, {QStringLiteral("--port"), pty.devicePath(), QStringLiteral("--hold"),
+                         QStringLiteral("60000"), QStringLiteral("volume-up")});
+    QVERIFY(odra.waitForStarted(kWait));
+    // Held once the first repeat has gone out.
+    const QByteArray first = pty.readAtLeast(8, kWait);
+    QVERIFY2(first.startsWith("C09\rC09\r"), first.constData());
+    QCOMPARE(::kill(pid_t(odra.processId()), signal), 0);
+    QVERIFY(odra.waitForFinished(kWait));
+    QCOMPARE(odra.exitStatus(), QProcess::NormalExit);
+    const QByteArray all = first + pty.readFor(200);
+    QCOMPARE(all, QByteArray("C09\r").repeated(all.size() / 4));
     checkPortFree(pty.devicePath());
 }
 
