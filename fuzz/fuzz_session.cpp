@@ -7,8 +7,10 @@
 //    PanelSession::kReceiveLimit;
 //  - the RXD line is the rendering of that buffer right after a receive, and otherwise blank,
 //    the no-reply marker (only at the end of a reply window) or what the last receive showed;
-//  - the status line is unchanged or the decoder's text for the RXD line, blank after the
-//    display clear, or the plain "not open" note after a send that found the line closed;
+//  - the status line is unchanged or the decoder's text for the answer to the latest send (what
+//    arrived since, less the ACKs in front owed to earlier commands), blank after the display
+//    clear or the send of a status query, or the plain "not open" note after a send that found
+//    the line closed;
 //  - every byte written is asked for: a command's code and CR, the repeat code of the held
 //    command, or the typed text and CR; nothing at all while the line is closed;
 //  - a warning during a hold ends it, and the release of a hold ended early changes nothing;
@@ -106,8 +108,11 @@ public:
         PanelSession *s = session_.get();
         // What a window following the signals would show.
         QObject::connect(s, &PanelSession::warning, [this] { ++warnings_; });
-        QObject::connect(s, &PanelSession::transmitLineChanged,
-                         [this](const QString &line) { shownTxd_ = line; });
+        QObject::connect(s, &PanelSession::transmitLineChanged, [this](const QString &line) {
+            shownTxd_ = line;
+            if (!line.isEmpty()) // a send: its answer starts with what arrives next
+                answerStartsAnew(true);
+        });
         QObject::connect(s, &PanelSession::receiveLineChanged,
                          [this](const QString &line) { shownRxd_ = line; });
         QObject::connect(s, &PanelSession::receiveLineExtended,
@@ -196,8 +201,20 @@ private:
         FUZZ_CHECK(arrived_.size() == arrivals + (bytes.isEmpty() ? 0 : 1) &&
                        (bytes.isEmpty() || arrived_.last() == bytes),
                    "arrived() is not what the line delivered");
+        const qsizetype kept = model_.size();
         model_ = (model_ + latin1(bytes)).left(kCap);
         FUZZ_CHECK(session_->received() == model_, "received characters lost or changed");
+        if (!bytes.isEmpty())
+            sendsSinceArrival_ = 0;
+        QStringView fresh = QStringView(model_).mid(kept);
+        while (!answerStarted_ && acksToSkip_ > 0 && fresh.startsWith(QChar(0x06))) {
+            fresh = fresh.mid(1);
+            --acksToSkip_;
+        }
+        if (!fresh.isEmpty()) {
+            answer_ += fresh;
+            answerStarted_ = true;
+        }
         lastRxd_ = renderTraffic(model_);
         FUZZ_CHECK(session_->receiveLine() == lastRxd_,
                    "the RXD line is not the rendering of the buffer (%lld characters)",
@@ -205,9 +222,11 @@ private:
         FUZZ_CHECK(!session_->awaitingReply(), "a reply is still awaited after a receive");
         FUZZ_CHECK(session_->transmitLine() == b.txd, "a receive changed the TXD line");
         qint64 pressure = b.pressure;
-        const auto text = status::decodeReply(b.lastCommand, lastRxd_, &pressure);
+        const auto text =
+            answerStarted_ ? status::decodeReply(b.lastCommand, renderTraffic(answer_), &pressure)
+                           : std::nullopt;
         FUZZ_CHECK(session_->statusLine() == (text ? *text : b.status),
-                   "the status line is not the decoder's text");
+                   "the status line is not the decoder's text for the latest answer");
         FUZZ_CHECK(session_->pressureValue() == pressure,
                    "the pressure value differs from the decoder's");
         FUZZ_CHECK(newWrites(b).isEmpty(), "a receive wrote to the line");
@@ -257,7 +276,10 @@ private:
         if (b.open) {
             FUZZ_CHECK(writes.size() == 1 && writes[0] == bytes,
                        "a send wrote other bytes than its command");
-            FUZZ_CHECK(session_->statusLine() == b.status, "a send changed the status line");
+            // A status query blanks an earlier answer; any other command leaves it.
+            FUZZ_CHECK(session_->statusLine() ==
+                           (status::isStatusQuery(command) ? QString() : b.status),
+                       "a send changed the status line");
         } else {
             FUZZ_CHECK(writes.isEmpty(), "a send wrote to a closed line");
             FUZZ_CHECK(session_->statusLine() == notOpen(b.port), "no note of the closed port");
@@ -415,10 +437,21 @@ private:
     // Steps other than a receive may empty the buffer, never change it otherwise.
     void checkBufferKeptOrEmptied(const Before &b)
     {
-        if (session_->received().isEmpty())
+        if (session_->received().isEmpty()) {
             model_.clear();
-        else
+            answerStartsAnew(false); // what is not in the buffer is no answer either
+        } else
             FUZZ_CHECK(session_->received() == b.buffer, "the buffer changed without a receive");
+    }
+
+    // The answer model after a send (the ACKs of the commands before it may still come first)
+    // or after the buffer was emptied.
+    void answerStartsAnew(bool send)
+    {
+        answer_.clear();
+        answerStarted_ = false;
+        if (send)
+            acksToSkip_ = sendsSinceArrival_++;
     }
 
     void checkAlways()
@@ -455,6 +488,10 @@ private:
     bool endedEarly_ = false; // a hold was ended before its release, which is still to come
     QString model_;           // every character received since the session last emptied its buffer
     QString lastRxd_;         // the RXD line the last receive produced
+    QString answer_;          // the answer to the latest send, as the status line decodes it
+    bool answerStarted_ = false;
+    int acksToSkip_ = 0;
+    int sendsSinceArrival_ = 0;
     QString shownTxd_, shownRxd_, shownStatus_;
     QList<QByteArray> sent_, arrived_;
 };

@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     cli.addOption(
         {"more", "Further figures to print with these (JSON, e.g. odra-bench-cli's).", "file"});
     cli.addOption({"count-widgets", "Print the number of widgets of the window and exit."});
-    cli.addOption({"only", "Run only these parts (rhythm,latency,flood,network).", "parts"});
+    cli.addOption({"only", "Run only these parts (rhythm,latency,flood,network,long-box).", "parts"});
     cli.addOption({"flood-seconds", "Length of the 1920 B/s flood (default 10).", "s", "10"});
     cli.addOption({"rhythm-scale", "Hold every button k times as long (default 1).", "k", "1"});
     cli.addOption({"periods", "Only these repeat periods, e.g. 5,150.", "ms"});
@@ -117,6 +117,8 @@ int main(int argc, char *argv[])
         bench::measureFlood(b);
     if (wanted("network"))
         bench::measureNetwork(b);
+    if (wanted("long-box"))
+        bench::measureLongBox(b);
 
     QJsonObject startup;
     if (cli.isSet("startup")) {

@@ -35,6 +35,9 @@ void measureNetwork(Bench &b);
 std::vector<double> spacingErrors(const std::vector<FarEnd::Command> &all, const QByteArray &code,
                                   int period, int repeats);
 
+// Idle and typing with a long text in the command box.
+void measureLongBox(Bench &b);
+
 // Lets the calling thread's event loop run for ms milliseconds (precise timer).
 void runEventLoop(int ms);
 

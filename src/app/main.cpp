@@ -1,5 +1,6 @@
 // odra-control: the control panel.
 #include "core/kernel_scheduler.h"
+#include "core/stop_signals.h"
 #include "line/device_line.h"
 #include "line/device_map.h"
 #include "panel_command_line.h"
@@ -66,6 +67,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(PanelWindow::appIcon());
 
+    StopSignals stop;
     const auto scheduler = makeEventLoopScheduler();
     DeviceLine line;
     QSettings settings;
@@ -79,6 +81,9 @@ int main(int argc, char *argv[])
         log.follow(session);
     PanelWindow window(session);
     QObject::connect(&session, &PanelSession::ended, &app, &QCoreApplication::quit);
+    // A logout, a shutdown or Ctrl+C ends the panel as END does: the port is let go in order.
+    // Caught from before the port opens, so that no moment leaves it locked.
+    QObject::connect(&stop, &StopSignals::received, &session, &PanelSession::end);
     session.start();
     window.show();
     return QApplication::exec();

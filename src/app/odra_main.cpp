@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "core/kernel_scheduler.h"
+#include "core/stop_signals.h"
 #include "line/device_line.h"
 #include "session/traffic_log.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char *argv[])
         return usageError(
             QStringLiteral("cannot open the log %1: %2").arg(options.logFile, log.errorString()));
 
+    // Before any port opens: Ctrl+C, a logout or a shutdown ends the run in order (a held button
+    // released, what is queued handed to the line, every port closed and its lock file gone).
+    StopSignals stop;
     const auto scheduler = makeEventLoopScheduler();
     Fleet fleet(
         *scheduler, options.ports, options.request, options.json,
@@ -57,6 +61,7 @@ int main(int argc, char *argv[])
         options.logFile.isEmpty() ? nullptr : &log);
     // The only way out: every port answered, or Fleet::stop() ended the rest.
     QObject::connect(&fleet, &Fleet::finished, &app, &QCoreApplication::exit);
+    QObject::connect(&stop, &StopSignals::received, &fleet, &Fleet::stop);
     fleet.start();
     return QCoreApplication::exec();
 }

@@ -86,6 +86,11 @@ bool DeviceLine::write(const QByteArray &bytes)
     return relay(current_->write(bytes));
 }
 
+bool DeviceLine::drain(int maxMs)
+{
+    return !current_ || current_->drain(maxMs);
+}
+
 QByteArray DeviceLine::readAll()
 {
     return current_ ? current_->readAll() : QByteArray();

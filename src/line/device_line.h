@@ -24,6 +24,7 @@ public:
     bool isConnecting() const override;
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
+    bool drain(int maxMs) override;
     QByteArray readAll() override;
 
 private:

@@ -1,7 +1,10 @@
 #include "line/device_map.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QtGlobal>
 
+#include <cstdlib>
 #include <iterator>
 
 namespace {
@@ -40,9 +43,28 @@ const SourceText &textsOf(Source source)
     return kTexts[std::size(kTexts) - 1];
 }
 
+// A device path from the environment, which holds bytes, not text. Bytes that are not text in
+// this system's encoding would not survive the way into a QString: for them the device node the
+// path leads to is taken instead (/dev/ttyUSB0 for a link of any name). Where that fails too, the
+// text is what it is, and opening it says why it cannot be.
+QString pathFromBytes(const QByteArray &bytes)
+{
+    const QString text = QFile::decodeName(bytes);
+    if (QFile::encodeName(text) == bytes)
+        return text;
+    if (char *resolved = ::realpath(bytes.constData(), nullptr)) {
+        const QByteArray node(resolved);
+        std::free(resolved);
+        const QString nodeText = QFile::decodeName(node);
+        if (QFile::encodeName(nodeText) == node)
+            return nodeText;
+    }
+    return text;
+}
+
 QString fromEnvironment(int port)
 {
-    return QString::fromLocal8Bit(qgetenv(QByteArray("ODRA_COM") + QByteArray::number(port)));
+    return pathFromBytes(qgetenv(QByteArray("ODRA_COM") + QByteArray::number(port)));
 }
 
 // A text of the table with the port's number in its place, where it has one.

@@ -40,8 +40,12 @@ public:
     virtual bool setSettings(const LineSettings &settings) = 0;
 
     // Queues the bytes, whole and in order. False, and nothing queued, when the line is not
-    // open or will not take them.
+    // open or will not take them. A line slower than the writer is no failure: what it cannot
+    // take yet stays queued and goes out as it drains.
     virtual bool write(const QByteArray &bytes) = 0;
+    // Before the program ends: hands what is queued to the line, waiting at most maxMs. True
+    // when nothing is left queued; what is left is dropped by close().
+    virtual bool drain(int maxMs) = 0;
     // Everything that has arrived, removed from the line.
     virtual QByteArray readAll() = 0;
 

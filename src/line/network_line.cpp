@@ -2,6 +2,7 @@
 
 #include "line/com_port_control.h"
 
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QNetworkProxy>
 #include <QTcpSocket>
@@ -239,6 +240,21 @@ bool NetworkLine::write(const QByteArray &bytes)
     // causes.
     socket_->flush();
     return true;
+}
+
+bool NetworkLine::drain(int maxMs)
+{
+    if (state_ != State::Open || !socket_)
+        return true;
+    // Into the kernel's send buffer; from there it goes out after we have gone, as the socket's
+    // close lingers.
+    const QDeadlineTimer deadline(std::max(0, maxMs));
+    while (socket_->bytesToWrite() > 0 && !deadline.hasExpired() &&
+           socket_->state() == QAbstractSocket::ConnectedState) {
+        if (!socket_->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
+            break;
+    }
+    return socket_->bytesToWrite() == 0;
 }
 
 QByteArray NetworkLine::readAll()

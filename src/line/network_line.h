@@ -39,6 +39,7 @@ public:
     bool isConnecting() const override { return state_ == State::Connecting; }
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
+    bool drain(int maxMs) override;
     QByteArray readAll() override;
 
     // The connection's socket, for a look at its options; -1 when there is none.

@@ -167,4 +167,10 @@ std::optional<QString> decodeReply(QStringView lastCommand, QStringView rxdLine,
     return std::nullopt;
 }
 
+bool isStatusQuery(QStringView command)
+{
+    return std::any_of(std::begin(kQueries), std::end(kQueries),
+                       [&](const StatusQuery &q) { return q.command == command; });
+}
+
 } // namespace status

@@ -19,4 +19,7 @@ namespace status {
 std::optional<QString> decodeReply(QStringView lastCommand, QStringView rxdLine,
                                    qint64 *pressureValue);
 
+// Whether the command is one of the status queries whose answer decodeReply reads.
+bool isStatusQuery(QStringView command);
+
 } // namespace status

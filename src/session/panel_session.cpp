@@ -114,6 +114,7 @@ void PanelSession::chooseSpeed(qint32 baud)
 
 void PanelSession::end()
 {
+    line_.drain(kEndDrainMs);
     line_.close();
     emit ended();
 }

@@ -45,6 +45,10 @@ public:
     // again that fast.
     static constexpr int kKeyRepeatGraceMs = 50;
 
+    // At the end, how long what is still queued for the line may take to go out before the port
+    // closes and the program ends.
+    static constexpr int kEndDrainMs = 1000;
+
     PanelSession(Scheduler &scheduler, Line &line, DeviceMap &devices, QObject *parent = nullptr);
     ~PanelSession() override;
 
@@ -73,7 +77,9 @@ public:
     void openExtendedView();    // Ctrl+J
     void openFullView();        // a double-click on the picture
     void toggleDataView();      // the data-view button
-    void end();                 // END: the port closes, then the program ends
+    // END, or a request to stop from outside (a signal): what is queued goes out, for at most
+    // kEndDrainMs, the port closes, then the program ends.
+    void end();
 
     // What the operator sees ----------------------------------------------------------------------
     QString transmitLine() const { return transmitLine_; }
@@ -138,6 +144,8 @@ private:
     void setView(View view);
     void setSettingsOpen(bool open);
     void emptyReceived();
+    void startAnswer();
+    void takeAnswer(QStringView chars);
 
     Scheduler &scheduler_;
     Line &line_;
@@ -169,4 +177,12 @@ private:
     // Whether the RXD line is the rendering of received_, so that what arrives next only adds
     // its own tokens to it.
     bool receiveLineShowsReply_ = false;
+
+    // The answer to the latest send, which the status line decodes: the characters received_
+    // took since that send, without a lone ACK in front that acknowledges an earlier command.
+    // Whatever arrived before the send answered something else, however the RXD line shows it.
+    QString answerLine_;         // its rendering, as the decoder reads it
+    bool answerStarted_ = false; // whether a character of it has arrived
+    int acksToSkip_ = 0;         // ACKs of earlier commands that may still stand in front
+    int sendsSinceArrival_ = 0;  // commands sent since anything last arrived
 };

@@ -38,6 +38,13 @@ void PanelSession::transmit(const QString &command)
     // during a hold, keeps what has arrived.)
     if (!replyWindow_->isEnabled())
         emptyReceived();
+    // Its answer starts with what arrives from now on. A status line showing an earlier query's
+    // answer is blanked: it would be taken for the answer to this one.
+    startAnswer();
+    acksToSkip_ = sendsSinceArrival_;
+    ++sendsSinceArrival_;
+    if (status::isStatusQuery(command) && !statusLine_.isEmpty())
+        setStatusLine(QString());
 
     const QByteArray bytes = charsToBytes(command);
     const bool open = line_.isOpen();
@@ -81,8 +88,34 @@ void PanelSession::takeArrivals()
         setReceiveLine(renderTraffic(received_));
         receiveLineShowsReply_ = true;
     }
-    if (const auto text = status::decodeReply(lastCommand_, receiveLine_, &pressureValue_))
+    if (!bytes.isEmpty())
+        sendsSinceArrival_ = 0;
+    takeAnswer(QStringView(received_).mid(before));
+    if (!answerStarted_)
+        return;
+    if (const auto text = status::decodeReply(lastCommand_, answerLine_, &pressureValue_))
         setStatusLine(*text);
+}
+
+void PanelSession::startAnswer()
+{
+    answerLine_ = QStringLiteral(" ");
+    answerStarted_ = false;
+}
+
+void PanelSession::takeAnswer(QStringView chars)
+{
+    constexpr QChar kAck(0x06);
+    // An ACK has no CR: each one in front, up to one for each command sent before this one
+    // and not yet answered, acknowledges one of those.
+    while (!answerStarted_ && acksToSkip_ > 0 && !chars.isEmpty() && chars.front() == kAck) {
+        chars = chars.sliced(1);
+        --acksToSkip_;
+    }
+    if (chars.isEmpty())
+        return;
+    answerStarted_ = true;
+    appendTraffic(answerLine_, chars);
 }
 
 void PanelSession::replyWindowEnded()
@@ -226,4 +259,5 @@ void PanelSession::emptyReceived()
 {
     received_.clear();
     receiveLineShowsReply_ = false;
+    startAnswer();
 }

@@ -73,6 +73,9 @@ constexpr int kClientWidthTwips = 9495;
 constexpr int kClientHeightTwips = 8730;
 constexpr Colour kWindowBack = kGrey;
 inline constexpr const char *kWindowCaption = "ODRA   MP-Q85 & Q75   CONTROL   Ver.1.40";
+// Beside the command box when a paste or a key would make its text longer than it takes.
+inline constexpr const char *kCommandBoxFull =
+    "The CMD box takes at most 100,000 characters: this was not taken.";
 
 std::span<const Control> controls();
 std::span<const Line> lines();

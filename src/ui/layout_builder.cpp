@@ -1,19 +1,23 @@
 #include "ui/layout_builder.h"
 
 #include "protocol/catalogue.h"
+#include "ui/command_box.h"
 #include "ui/twips.h"
 #include "ui/widgets.h"
 
 #include <QButtonGroup>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lcUi, "odra.ui")
 
 namespace layout {
 namespace {
@@ -99,11 +103,7 @@ QWidget *make(const Control &c, QWidget *parent)
         o->setAutoFillBackground(true);
         return o;
     }
-    case Kind::TextBox: {
-        auto *t = new QLineEdit(parent);
-        t->setMaxLength(std::numeric_limits<int>::max());
-        return t;
-    }
+    case Kind::TextBox: return new CommandBox(parent);
     case Kind::Image: {
         auto *i = new PanelImage(parent);
         i->setPictureFile(QString::fromLatin1(kPictureFile));
@@ -149,6 +149,30 @@ void installFontSubstitutions()
 {
     QFont::insertSubstitution(QString::fromUtf8(kGothic), QString::fromUtf8(kGothicStandIn));
     QFont::insertSubstitution(QString::fromUtf8(kPGothic), QString::fromUtf8(kPGothicStandIn));
+    static bool checked = false;
+    if (checked)
+        return;
+    checked = true;
+    if (const QString note = missingFontsNote(QFontDatabase::families()); !note.isEmpty())
+        qCWarning(lcUi).noquote() << note;
+}
+
+QString missingFontsNote(const QStringList &installedFamilies)
+{
+    QStringList missing;
+    for (const char *face : {kGothicStandIn, kPGothicStandIn}) {
+        const QString name = QString::fromLatin1(face);
+        if (!installedFamilies.contains(name, Qt::CaseInsensitive))
+            missing << name;
+    }
+    if (missing.isEmpty())
+        return QString();
+    return QStringLiteral("The font%1 %2 %3 not installed: the captions are drawn in another "
+                          "face, or as boxes. Install the Debian package %4.")
+        .arg(missing.size() > 1 ? QStringLiteral("s") : QString(),
+             missing.join(QLatin1String(" and ")),
+             missing.size() > 1 ? QStringLiteral("are") : QStringLiteral("is"),
+             QString::fromLatin1(kStandInPackage));
 }
 
 QFont font(Font code)

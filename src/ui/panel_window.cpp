@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 // The window's outer heights, in twips, by view.
@@ -95,15 +97,25 @@ void PanelWindow::setOuterHeight(int twips)
 
 void PanelWindow::placeOnScreen()
 {
-    // Centred as the full window would be: the top uses the designed height, before the
-    // window shrinks to its compact height, so the compact window sits above the centre.
     setOuterHeight(layout::kClientHeightTwips + twips::kFrameHeight);
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    move(startPosition(area, screen ? screen->availableGeometry() : area));
+}
+
+QPoint PanelWindow::startPosition(const QRect &screen, const QRect &available)
+{
     const double windowWidth = layout::kClientWidthTwips + twips::kFrameWidth;
-    const double left = (twips::fromPixels(area.width()) - windowWidth) / 2;
-    const double top = (twips::fromPixels(area.height()) - outerHeightTwips_) / 2;
-    move(area.x() + twips::toPixels(left), area.y() + twips::toPixels(top));
+    const double windowHeight = layout::kClientHeightTwips + twips::kFrameHeight;
+    const double left = (twips::fromPixels(screen.width()) - windowWidth) / 2;
+    const double top = (twips::fromPixels(screen.height()) - windowHeight) / 2;
+    const QPoint centred(screen.x() + twips::toPixels(left), screen.y() + twips::toPixels(top));
+    // Into the free area where it fits there; top and left first where it does not.
+    const auto within = [](int at, int size, int from, int length) {
+        return std::max(from, std::min(at, from + length - size));
+    };
+    return {within(centred.x(), twips::toPixels(windowWidth), available.x(), available.width()),
+            within(centred.y(), twips::toPixels(windowHeight), available.y(), available.height())};
 }
 
 void PanelWindow::showView(PanelSession::View view)

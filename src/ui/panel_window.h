@@ -55,6 +55,13 @@ public:
 
     PanelSession &session() const { return session_; }
 
+    // Where the window opens on a screen with the given geometry and free area (the screen less
+    // its panels and docks), in logical pixels: centred as the full window would be, the top
+    // taken for the full height, so the compact window sits above the centre. Where the full
+    // window does not fit the free area there, it is moved into it, but never so that its top
+    // or left leaves it: the title bar stays within reach.
+    static QPoint startPosition(const QRect &screen, const QRect &available);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;

@@ -5,6 +5,7 @@
 // is up. Bounds are generous: a busy machine must not fail these.
 #include "fd_io.h"
 #include "live_panel.h"
+#include "paced_reader.h"
 #include "pseudo_terminal.h"
 #include "recording_line.h"
 
@@ -90,6 +91,8 @@ private slots:
     void floodWhileHolding_data();
     void floodWhileHolding();
     void hugeTypedCommand();
+    void slowLineIsBackPressure_data();
+    void slowLineIsBackPressure();
     void rapidPortAndSpeedSwitching();
     void commandJustBeforeTheLineCloses_data();
     void commandJustBeforeTheLineCloses();
@@ -418,6 +421,66 @@ void FaultsTest::hugeTypedCommand()
     QVERIFY(pty.readFor(100).isEmpty());
     const double cpu = cpuInQuietSecond();
     QVERIFY2(cpu < kIdleCpuSeconds, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpu)));
+}
+
+void FaultsTest::slowLineIsBackPressure_data()
+{
+    QTest::addColumn<QString>("load");
+    QTest::addColumn<int>("pace"); // bytes a second the far end reads
+    // 19200 baud's own pace, a 20,000-character typed command, and POWER ON half a second later.
+    QTest::newRow("typed command, then a click") << "typed" << 1920;
+    // The 5 ms menu arrow sends 800 bytes a second into a line that takes half of that: the
+    // line fills, and its last byte of room is often taken by the end of a command, so that the
+    // next command meets a full line with nothing queued before it.
+    QTest::newRow("5 ms arrow hold") << "hold" << 400;
+}
+
+void FaultsTest::slowLineIsBackPressure()
+{
+    // A far end slower than what the panel writes: the line's queue fills. That is
+    // back-pressure, not a hang-up: every byte goes out, whole and in order, and nothing warns.
+    QFETCH(QString, load);
+    QFETCH(int, pace);
+    PseudoTerminal pty;
+    Panel panel(pty.devicePath());
+    if (load == "hold")
+        panel.primeFastArrows();
+    PacedReader farEnd(pty, pace);
+    if (load == "typed") {
+        QByteArray typed(20000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < typed.size(); ++i)
+            typed[i] = char(0x20 + i % 0x5F);
+        panel.type(QString::fromLatin1(typed));
+        if (QTest::currentTestFailed())
+            return;
+        QTest::qWait(500);
+        panel.click("power-on");
+        QTest::qWait(1500); // the click meets the full line, which drains at its pace
+    } else {
+        panel.press("menu-up");
+        QTest::qWait(2000);
+        panel.release("menu-up");
+    }
+    const qsizetype atPace = farEnd.count();
+    farEnd.setPace(0); // the rest as fast as it comes, so that the test need not wait for it
+
+    const QByteArray expected = panel.line.taken;
+    farEnd.waitForCount(expected.size(), 30000);
+    QTest::qWait(100);
+    QVERIFY2(farEnd.count() == expected.size(),
+             qPrintable(QStringLiteral("%1 of %2 bytes arrived (%3 at the line's pace); %4")
+                            .arg(farEnd.count())
+                            .arg(expected.size())
+                            .arg(atPace)
+                            .arg(panel.warnings.join(' '))));
+    QVERIFY(farEnd.received() == expected);
+    if (load == "typed")
+        QVERIFY(expected.endsWith("\rC00\r") && expected.size() == 20005);
+    else
+        QVERIFY(expected.endsWith("C3C\r") && expected.size() > 4 * 100);
+    QCOMPARE(panel.line.writesRefused, 0);
+    QVERIFY2(panel.warnings.isEmpty(), qPrintable(panel.warnings.join('\n')));
+    QVERIFY(panel.session->portOpen());
 }
 
 void FaultsTest::rapidPortAndSpeedSwitching()

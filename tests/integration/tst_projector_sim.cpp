@@ -85,6 +85,8 @@ private slots:
     void stopsOnSignal();
     void rejectsBadOptions_data();
     void rejectsBadOptions();
+    void refusesWhatIsNoSerialLine_data();
+    void refusesWhatIsNoSerialLine();
 };
 
 void TestProjectorSim::initTestCase()
@@ -297,8 +299,13 @@ void TestProjectorSim::noiseArrives()
 {
     Sim sim;
     QVERIFY(sim.start({"--noise", "200"}));
-    const QByteArray noise = sim.readFor(1500);
+    const QByteArray noise = sim.readFor(2500);
     QVERIFY2(noise.size() >= 30, qPrintable(QString::number(noise.size())));
+    // Logged once a second, not byte by byte.
+    const QByteArray log = sim.projector.log();
+    const qsizetype lines = log.count("noise:");
+    QVERIFY2(lines >= 1 && lines <= 4, log.constData());
+    QVERIFY2(log.count('\n') < 10, log.constData());
 }
 
 void TestProjectorSim::runPassesDeviceAndStatus()
@@ -337,6 +344,7 @@ void TestProjectorSim::stopsOnSignal_data()
     QTest::addColumn<int>("signal");
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
 }
 
 void TestProjectorSim::stopsOnSignal()
@@ -367,6 +375,29 @@ void TestProjectorSim::rejectsBadOptions()
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 2);
     QVERIFY(sim.readAllStandardOutput().isEmpty()); // no device announced
+}
+
+void TestProjectorSim::refusesWhatIsNoSerialLine_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QByteArray>("reason");
+    QTest::newRow("pseudo-terminal multiplexer") << "/dev/ptmx" << QByteArray("master side");
+    QTest::newRow("no terminal at all") << "/dev/null" << QByteArray("not a serial device");
+    QTest::newRow("nothing") << "/dev/odra-nowhere" << QByteArray("cannot open");
+}
+
+void TestProjectorSim::refusesWhatIsNoSerialLine()
+{
+    QFETCH(QString, device);
+    QFETCH(QByteArray, reason);
+    QProcess sim;
+    sim.start(ProjectorSimProcess::program(), {"--device", device});
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 1);
+    QVERIFY(sim.readAllStandardOutput().isEmpty()); // no device announced
+    const QByteArray error = sim.readAllStandardError();
+    QVERIFY2(error.contains(reason), error.constData());
 }
 
 QTEST_GUILESS_MAIN(TestProjectorSim)

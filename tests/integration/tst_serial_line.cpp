@@ -2,10 +2,18 @@
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
 #include "fd_io.h"
 #include "live_panel.h"
+#include "paced_reader.h"
 #include "pseudo_terminal.h"
 
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+#include <unistd.h>
 
 class SerialLineTest : public QObject
 {
@@ -17,6 +25,11 @@ private slots:
     void missingDevice();
     void busyDevice();
     void hangUpWarnsOnceWithoutSpinning();
+    void fullLineIsNoLoss();
+    void drainBeforeTheEnd_data();
+    void drainBeforeTheEnd();
+    void devicePaths_data();
+    void devicePaths();
     void buttonsPutExactBytesOnTheLine();
     void heldVolumeRepeats();
 };
@@ -113,6 +126,126 @@ void SerialLineTest::hangUpWarnsOnceWithoutSpinning()
     QCOMPARE(panel.warnings.size(), 1);
     panel.sendText(QStringLiteral("C00"));
     QCOMPARE(panel.statusLine(), " COM1 not open");
+}
+
+void SerialLineTest::fullLineIsNoLoss()
+{
+    // The far end reads nothing, and the line is filled a byte at a time, each handed over at
+    // once: the byte that finds no room meets EAGAIN, which QSerialPort reports as a resource
+    // error. The line is still there: that byte and a command after it wait for room and go out
+    // after what was there before them.
+    PseudoTerminal pty;
+    SerialLine line;
+    QSignalSpy lost(&line, &Line::lost);
+    QVERIFY(line.open(pty.devicePath(), LineSettings{}));
+    QByteArray written;
+    while (line.isOpen() && line.queued() == 0 && written.size() < (1 << 20)) {
+        const QByteArray byte(1, char('A' + written.size() % 26));
+        QVERIFY(line.write(byte));
+        written += byte;
+    }
+    QVERIFY2(line.queued() > 0, "the line never filled");
+    QCoreApplication::processEvents();
+    QVERIFY(line.write("C00\r"));
+    written += "C00\r";
+    QTest::qWait(100);
+    QVERIFY(lost.isEmpty());
+    QVERIFY(line.isOpen());
+    const QByteArray farEnd = pty.readAtLeast(int(written.size()), 10000);
+    QCOMPARE(farEnd.size(), written.size());
+    QVERIFY(farEnd == written);
+    QVERIFY(lost.isEmpty());
+}
+
+void SerialLineTest::drainBeforeTheEnd_data()
+{
+    QTest::addColumn<bool>("farEndReads");
+    QTest::newRow("the far end reads") << true;
+    QTest::newRow("nobody reads") << false;
+}
+
+// At the end what is queued goes to the line, for at most the time given; the port then closes
+// at once, whatever is left.
+void SerialLineTest::drainBeforeTheEnd()
+{
+    QFETCH(bool, farEndReads);
+    PseudoTerminal pty;
+    SerialLine line;
+    QVERIFY(line.open(pty.devicePath(), LineSettings{}));
+    const QByteArray bytes = QByteArray("C00\r").repeated(50000); // far more than the line holds
+    QVERIFY(line.write(bytes));
+    QVERIFY(line.queued() > 0);
+    std::unique_ptr<PacedReader> farEnd;
+    if (farEndReads)
+        farEnd = std::make_unique<PacedReader>(pty, 0);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(line.drain(farEndReads ? 20000 : 300), farEndReads);
+    const qint64 drained = t.elapsed();
+    QVERIFY(line.close());
+    QVERIFY2(t.elapsed() - drained < 1000, "closing waited for the line");
+    if (farEndReads) {
+        QVERIFY(farEnd->waitForCount(bytes.size(), 10000));
+        QVERIFY(farEnd->received() == bytes);
+    } else {
+        QVERIFY2(drained >= 300 && drained < 5000, qPrintable(QString::number(drained)));
+    }
+}
+
+void SerialLineTest::devicePaths_data()
+{
+    // How the device is named (in ODRA_COM1, as bytes), and what the panel must make of it: the
+    // pseudo-terminal opened and locked as itself, or a warning that gives the true reason.
+    QTest::addColumn<QByteArray>("name"); // under a temporary directory
+    QTest::addColumn<bool>("link");       // a link to the pseudo-terminal, else a plain file
+    QTest::addColumn<QString>("warning"); // empty: the port opens
+    // A path of 304 bytes, each of its parts a name of ordinary length.
+    const QByteArray deep = QByteArray("serial-adapter-link/").repeated(15) + "com1";
+    QTest::newRow("long link") << deep << true << "";
+    QTest::newRow("link named in UTF-8") << QByteArray("Projektor-\xc3\xa4") << true << "";
+    QTest::newRow("link named in Latin-1") << QByteArray("Projektor-\xe4") << true << "";
+    QTest::newRow("Latin-1 name of nothing")
+        << QByteArray("nowhere-\xe4") << false << "not valid text";
+    QTest::newRow("long path to no device") << deep << false << "too long";
+}
+
+void SerialLineTest::devicePaths()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, link);
+    QFETCH(QString, warning);
+    PseudoTerminal pty;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+    const QByteArray parent = path.left(path.lastIndexOf('/'));
+    QVERIFY(QDir().mkpath(QFile::decodeName(parent)));
+    // A name in no encoding is beyond QTemporaryDir's reach: gone with the test by its bytes.
+    const auto remove = qScopeGuard([&] { ::unlink(path.constData()); });
+    if (link) {
+        QVERIFY(::symlink(QFile::encodeName(pty.devicePath()).constData(), path.constData()) == 0);
+    } else if (warning == "too long") {
+        QFile file(QFile::decodeName(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    qputenv("ODRA_COM1", path);
+    LivePanel panel{QString()}; // COM1 from the environment
+    qunsetenv("ODRA_COM1");
+
+    if (!warning.isEmpty()) {
+        QCOMPARE(panel.warnings.size(), 1);
+        QVERIFY2(panel.warnings[0].contains(warning), qPrintable(panel.warnings[0]));
+        QVERIFY(!panel.session->portOpen());
+        return;
+    }
+    QVERIFY2(panel.warnings.isEmpty(), qPrintable(panel.warnings.join('\n')));
+    QVERIFY(panel.session->portOpen());
+    QCOMPARE(panel.line.node(), pty.devicePath()); // opened and locked as /dev/pts/N itself
+    // Another program opening the device by its own name finds it taken.
+    QSerialPort other(pty.devicePath());
+    QVERIFY(!other.open(QIODevice::ReadWrite));
+    panel.sendText(QStringLiteral("C00"));
+    QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("C00\r"));
 }
 
 void SerialLineTest::buttonsPutExactBytesOnTheLine()

@@ -69,6 +69,9 @@ void DeviceMapTest::precedence_data()
     QTest::newRow("empty environment counts as unset")
         << "" << "" << QByteArray("") << "/dev/ttyUSB1" << true << "/dev/ttyUSB1"
         << Source::Remembered << choose;
+    QTest::newRow("UTF-8 in the environment")
+        << "" << "" << QByteArray("/dev/serial/by-id/\xc3\xa4") << "" << false
+        << QString::fromUtf8("/dev/serial/by-id/ä") << Source::Environment << "set ODRA_COM1";
     QTest::newRow("command line over environment")
         << "" << "socket://box:4001" << QByteArray("/dev/ttyACM0") << "/dev/ttyUSB1" << true
         << "socket://box:4001" << Source::Given << "on the command line";

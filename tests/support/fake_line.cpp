@@ -78,6 +78,12 @@ bool FakeLine::write(const QByteArray &bytes)
     return true;
 }
 
+bool FakeLine::drain(int maxMs)
+{
+    calls << QStringLiteral("drain %1").arg(maxMs);
+    return true;
+}
+
 QByteArray FakeLine::readAll()
 {
     QByteArray out;

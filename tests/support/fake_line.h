@@ -28,6 +28,7 @@ public:
     bool isConnecting() const override { return connecting_; }
     bool setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &bytes) override;
+    bool drain(int maxMs) override;
     QByteArray readAll() override;
 
     QString device() const { return device_; }
@@ -57,7 +58,8 @@ public:
     bool failNextWrite = false;
 
     QList<Write> writes;
-    QStringList calls; // "open DEVICE 19200,N,8,1", "close", "settings 9600,N,8,1"
+    // "open DEVICE 19200,N,8,1", "close", "settings 9600,N,8,1", "drain 1000"
+    QStringList calls;
 
     // Every byte written, in order.
     QByteArray written() const;

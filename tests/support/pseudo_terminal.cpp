@@ -22,6 +22,9 @@ PseudoTerminal::PseudoTerminal()
         return;
     }
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    // Ours alone: a program the test starts must not hold the line open by inheritance.
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
     path_ = QString::fromLocal8Bit(name);
 }
 

@@ -17,6 +17,8 @@ public:
 
     bool isValid() const { return master_ >= 0; }
     QString devicePath() const { return path_; }
+    // The far end's own descriptor, for a reader of its own (-1 once closed).
+    int farEndFd() const { return master_; }
 
     // The far end: write bytes, read what arrived within a time limit, close (a hang-up).
     // The reads keep the caller's event loop turning, so that a panel in the same process works.

@@ -26,6 +26,7 @@ public:
         return relay(real_.setSettings(settings));
     }
     bool write(const QByteArray &bytes) override;
+    bool drain(int maxMs) override { return real_.drain(maxMs); }
     QByteArray readAll() override
     {
         const QByteArray bytes = real_.readAll();
@@ -34,6 +35,8 @@ public:
     }
 
     QString device() const { return real_.device(); }
+    QString node() const { return real_.node(); }
+    qint64 queued() const { return real_.queued(); }
 
     // Every byte the line took, in order, and when each write was taken (ms since creation).
     QByteArray taken;

@@ -28,7 +28,7 @@ constexpr const char *kButton = "PanelButton";
 constexpr const char *kLabel = "PanelLabel";
 constexpr const char *kFrame = "PanelFrame";
 constexpr const char *kOption = "QRadioButton";
-constexpr const char *kTextBox = "QLineEdit";
+constexpr const char *kTextBox = "CommandBox";
 constexpr const char *kImage = "PanelImage";
 
 // Every control with its class, its caption and the frame it sits in, typed from the design
@@ -335,6 +335,32 @@ private slots:
         const QWidget *expectedParent =
             container.isEmpty() ? p.window.get() : p.window->control(container);
         QCOMPARE(w->parentWidget(), expectedParent);
+    }
+
+    // Without the stand-in faces every caption is boxes: one note says which package brings
+    // them.
+    void missingFontsNote_data()
+    {
+        QTest::addColumn<QStringList>("families");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("both installed")
+            << QStringList{"DejaVu Sans", "IPAGothic", "IPAPGothic"} << QString();
+        QTest::newRow("either case") << QStringList{"ipagothic", "IPAPGOTHIC"} << QString();
+        QTest::newRow("none") << QStringList{"DejaVu Sans"}
+                              << "The fonts IPAGothic and IPAPGothic are not installed: the "
+                                 "captions are drawn in another face, or as boxes. Install the "
+                                 "Debian package fonts-ipafont-gothic.";
+        QTest::newRow("one") << QStringList{"IPAGothic"}
+                             << "The font IPAPGothic is not installed: the captions are drawn in "
+                                "another face, or as boxes. Install the Debian package "
+                                "fonts-ipafont-gothic.";
+    }
+
+    void missingFontsNote()
+    {
+        QFETCH(QStringList, families);
+        QFETCH(QString, note);
+        QCOMPARE(layout::missingFontsNote(families), note);
     }
 
     void nothingElseOnTheWindow()

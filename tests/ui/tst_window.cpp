@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyleHints>
+#include <QToolTip>
 #include <QtTest>
 
 #include <cmath>
@@ -120,6 +122,8 @@ private slots:
 
     // What the window shows
     void startUp();
+    void startPosition_data();
+    void startPosition();
     void monitorLines_data();
     void monitorLines();
     void longReplyInPieces();
@@ -138,6 +142,9 @@ private slots:
     void sendTypedText();
     void clsClearsOnlyTheBox();
     void longTextGoesOutWhole();
+    void boxLimit_data();
+    void boxLimit();
+    void steadyCursorOnALongText();
 };
 
 // Buttons ----------------------------------------------------------------------------------------
@@ -251,7 +258,7 @@ void WindowTest::endClosesThePortAndTheWindow()
     QVERIFY(f.showActive());
     f.line.clearLog();
     f.click(QStringLiteral("end"));
-    QCOMPARE(f.line.calls, QStringList{"close"});
+    QCOMPARE(f.line.calls, (QStringList{"drain 1000", "close"}));
     QVERIFY(!f.line.isOpen());
     QCOMPARE(f.ended, 1);
     QVERIFY(!f.window->isVisible());
@@ -447,12 +454,47 @@ void WindowTest::startUp()
     for (const char *label : {"transmit-line", "receive-line", "status-line"})
         QVERIFY2(f.shown(label).isEmpty(), label);
 
-    // Placed where the full window would be centred: the top uses the full height (9100), so
-    // the compact window sits above the centre.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(w.pos().x(),
-             screen.x() + int(std::lround((screen.width() * 15 - (9495 + 120)) / 2.0 / 15)));
-    QCOMPARE(w.pos().y(), screen.y() + int(std::lround((screen.height() * 15 - 9100) / 2.0 / 15)));
+    // Placed where the full window would be centred, moved onto the screen's free area where
+    // it does not fit (the offscreen screen, 800x600, is shorter than the full window).
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    QCOMPARE(w.pos(), PanelWindow::startPosition(screen->geometry(), screen->availableGeometry()));
+    QVERIFY(screen->availableGeometry().contains(w.pos()));
+}
+
+void WindowTest::startPosition_data()
+{
+    // The full window: 9615 x 9100 twips, 641 x 607 pixels. Centred, its top uses the full
+    // height, so the compact window sits above the centre.
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("position");
+    QTest::newRow("1024x768") << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 768)
+                              << QPoint(192, 81);
+    QTest::newRow("1024x768, a bar at the bottom")
+        << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 720) << QPoint(192, 81);
+    QTest::newRow("second screen right of the first")
+        << QRect(1920, 0, 1280, 1024) << QRect(1920, 0, 1280, 1024) << QPoint(2240, 209);
+    // Too short for the full window: its top stays on the screen, not at -63.
+    QTest::newRow("640x480") << QRect(0, 0, 640, 480) << QRect(0, 0, 640, 480) << QPoint(0, 0);
+    // 1280x1024 at a scale of 2: 640x512 logical pixels.
+    QTest::newRow("1280x1024 at scale 2")
+        << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512) << QPoint(0, 0);
+    QTest::newRow("1280x1024 at scale 1.9")
+        << QRect(0, 0, 674, 539) << QRect(0, 0, 674, 539) << QPoint(17, 0);
+    QTest::newRow("800x600, a bar at the top")
+        << QRect(0, 0, 800, 600) << QRect(0, 32, 800, 568) << QPoint(80, 32);
+    // The full window fits the screen but not beside a tall bar at the bottom: moved up, but
+    // not above the free area.
+    QTest::newRow("a tall bar at the bottom")
+        << QRect(0, 0, 1024, 700) << QRect(0, 0, 1024, 640) << QPoint(192, 33);
+}
+
+void WindowTest::startPosition()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, position);
+    QCOMPARE(PanelWindow::startPosition(screen, available), position);
 }
 
 void WindowTest::monitorLines_data()
@@ -770,7 +812,7 @@ void WindowTest::clsClearsOnlyTheBox()
     QCOMPARE(f.session->lastCommand(), "CR0\r");
 }
 
-// The box has no length limit of its own: a pasted 100,000 characters go out whole.
+// 100,000 characters, all the box takes, pasted: they go out whole.
 void WindowTest::longTextGoesOutWhole()
 {
     Panel f;
@@ -784,6 +826,72 @@ void WindowTest::longTextGoesOutWhole()
     f.click(QStringLiteral("send"));
     QCOMPARE(f.line.written(), text.toLatin1() + '\r');
     QCOMPARE(f.box()->text(), text);
+}
+
+void WindowTest::boxLimit_data()
+{
+    // What the box held, what is pasted (or "key": one typed letter), and whether it is taken.
+    QTest::addColumn<int>("held");
+    QTest::addColumn<int>("pasted");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a paste up to the limit") << 0 << 100000 << true;
+    QTest::newRow("a paste one past it") << 0 << 100001 << false;
+    QTest::newRow("a million") << 0 << 1000000 << false;
+    QTest::newRow("onto a text, up to the limit") << 99990 << 10 << true;
+    QTest::newRow("onto a text, past it") << 99990 << 11 << false;
+    QTest::newRow("a key at the limit") << 100000 << -1 << false;
+}
+
+// A paste or a key that would pass the limit is refused whole, never cut short, and a note
+// beside the box says so.
+void WindowTest::boxLimit()
+{
+    QFETCH(int, held);
+    QFETCH(int, pasted);
+    QFETCH(bool, taken);
+    Panel f;
+    f.showAll();
+    QVERIFY(f.showActive());
+    QLineEdit *box = f.box();
+    box->setFocus();
+    box->insert(QString(held, QLatin1Char('A')));
+    QCOMPARE(box->text().size(), held);
+    QToolTip::hideText();
+    if (pasted < 0)
+        QTest::keyClick(box, Qt::Key_B);
+    else
+        box->insert(QString(pasted, QLatin1Char('B')));
+    QCOMPARE(box->text().size(), taken ? held + std::max(pasted, 1) : held);
+    QCOMPARE(QToolTip::isVisible(), !taken);
+    if (!taken)
+        QCOMPARE(QToolTip::text(),
+                 "The CMD box takes at most 100,000 characters: this was not taken.");
+    f.click(QStringLiteral("send"));
+    QCOMPARE(f.line.written(), box->text().toLatin1() + '\r');
+}
+
+// Every blink repaints the whole text: above 1,000 characters the cursor holds still, and it
+// blinks again when the text is short again.
+void WindowTest::steadyCursorOnALongText()
+{
+    Panel f;
+    f.showAll();
+    QVERIFY(f.showActive());
+    QStyleHints *hints = QGuiApplication::styleHints();
+    const int blink = hints->cursorFlashTime();
+    QVERIFY(blink > 0);
+    QLineEdit *box = f.box();
+    box->setFocus();
+    box->insert(QString(1000, QLatin1Char('A')));
+    QCOMPARE(hints->cursorFlashTime(), blink);
+    QTest::keyClick(box, Qt::Key_A);
+    QCOMPARE(hints->cursorFlashTime(), 0);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(hints->cursorFlashTime(), blink);
+    box->insert(QString(5000, QLatin1Char('A')));
+    QCOMPARE(hints->cursorFlashTime(), 0);
+    f.click(QStringLiteral("clear-command"));
+    QCOMPARE(hints->cursorFlashTime(), blink);
 }
 
 QTEST_MAIN(WindowTest)

@@ -112,6 +112,16 @@ bool Line::openDevice(const QString &path, int baud, QString *error)
         ::close(fd);
         return false;
     }
+    // The master side of a pseudo-terminal is a terminal too, but nobody is at its other end:
+    // /dev/ptmx makes a new one that nobody knows of. Serve the line's device side instead.
+    if (int number = 0; ::ioctl(fd, TIOCGPTN, &number) == 0) {
+        *error = QStringLiteral("%1 is the master side of a pseudo-terminal, not a serial line; "
+                                "without --device the simulator makes a pseudo-terminal of its "
+                                "own and prints its path")
+                     .arg(path);
+        ::close(fd);
+        return false;
+    }
     cfmakeraw(&tio); // 8 data bits, no parity
     tio.c_cflag &= ~tcflag_t(CSTOPB | CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD | HUPCL; // HUPCL: closing drops DTR, as a pulled cable would

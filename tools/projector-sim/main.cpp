@@ -23,8 +23,8 @@ Q_LOGGING_CATEGORY(lcSim, "odra.sim")
 
 namespace {
 
-// SIGTERM and SIGINT reach the event loop through a pipe: a signal handler may do no more
-// than write a byte.
+// SIGTERM, SIGINT and SIGHUP (a closed terminal) reach the event loop through a pipe: a signal
+// handler may do no more than write a byte.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -45,7 +45,8 @@ bool catchStopSignals()
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    return sigaction(SIGTERM, &sa, nullptr) == 0 && sigaction(SIGINT, &sa, nullptr) == 0;
+    return sigaction(SIGTERM, &sa, nullptr) == 0 && sigaction(SIGINT, &sa, nullptr) == 0 &&
+           sigaction(SIGHUP, &sa, nullptr) == 0;
 }
 
 // The exit status of a program that ended, the way a shell reports it.

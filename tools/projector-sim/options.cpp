@@ -44,10 +44,10 @@ struct Cli
         parser.setApplicationDescription(QStringLiteral(
             "Plays an ODRA MP-Q85/Q75 projector at the far end of a serial line.\n"
             "By default it opens a pseudo-terminal and prints its device path (e.g. /dev/pts/7)\n"
-            "as the first line of standard output, then answers until SIGTERM or SIGINT.\n"
+            "as the first line of standard output, then answers until SIGTERM, SIGINT or SIGHUP.\n"
             "Commands end in CR; LF is ignored; an empty line gets no answer; a line longer\n"
             "than 4096 bytes is dropped unanswered. Every command and reply is logged to\n"
-            "standard error with milliseconds since start."));
+            "standard error with milliseconds since start; --noise once a second."));
         parser.addOptions({device, baud, latency, split, silent, noise, hangupAfter, countdown});
         parser.addPositionalArgument(
             QStringLiteral("--run PROGRAM ..."),

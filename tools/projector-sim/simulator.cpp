@@ -34,7 +34,7 @@ Simulator::Simulator(const Options &options, Line &line, const Journal &journal,
     connect(&powerTimer_, &QTimer::timeout, this, &Simulator::settlePower);
 
     if (options_.noisePerSecond > 0) {
-        noiseFrom_ = journal_.now();
+        noiseFrom_ = noiseNotedAt_ = journal_.now();
         noiseTimer_.setInterval(int(qMax(1, 1000 / options_.noisePerSecond)));
         connect(&noiseTimer_, &QTimer::timeout, this, &Simulator::sendNoise);
         noiseTimer_.start();
@@ -148,8 +148,16 @@ void Simulator::sendNoise()
     QByteArray bytes(count, Qt::Uninitialized);
     for (char &b : bytes)
         b = char(QRandomGenerator::global()->bounded(256));
-    journal_.traffic("nz", bytes);
     line_.write(bytes);
+    // Byte by byte the log would be nothing but noise; a line a second says how much went out.
+    noiseSinceNote_ += count;
+    if (now - noiseNotedAt_ >= 1000) {
+        journal_.note(QStringLiteral("noise: %1 random byte(s) in the last %2 ms")
+                          .arg(noiseSinceNote_)
+                          .arg(now - noiseNotedAt_));
+        noiseNotedAt_ = now;
+        noiseSinceNote_ = 0;
+    }
 }
 
 void Simulator::beginHangUp()

@@ -54,6 +54,8 @@ private:
     qint64 hangUpFrom_ = 0;
     qint64 noiseFrom_ = 0;
     qint64 noiseSent_ = 0;
+    qint64 noiseNotedAt_ = 0; // the noise is logged once a second, not byte by byte
+    qint64 noiseSinceNote_ = 0;
     int commands_ = 0;
     bool hangUpPending_ = false;
 };
