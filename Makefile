@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The front door: every target installs what it needs first, then drives CMake in build/.
 BUILD ?= build
 TYPE ?= RelWithDebInfo

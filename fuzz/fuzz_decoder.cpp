@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reply decoder over arbitrary (last command, RXD line) pairs: no crash, and a result of the
 // shape each rule allows. The status texts are written out here a second time, from the
 // projector's tables, so that a slip in either copy shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel's session on the manual clock and the fake line, without a window, fed arbitrary
 // chunks of received bytes between clock advances, one-shot sends, presses and releases of the
 // hold buttons, typed commands, port and speed choices, losses of the line, and the operations

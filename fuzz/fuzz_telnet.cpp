@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The telnet layer under arbitrary bytes. Whatever a device server sends: the codec's result does
 // not depend on how the stream is cut into pieces, it never yields more data than it was given,
 // keeps no subnegotiation beyond its limit, and answers only with whole negotiations, never more

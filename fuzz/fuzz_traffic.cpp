@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic line under arbitrary characters: every character gives exactly one token from the
 // monitor's small set, appending in pieces gives what rendering the whole gives, and the
 // conversions between bytes and characters lose nothing they promise to keep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor of odra's start-up: the least a Qt program does to put one command on a serial
 // line, started in turn with odra in the same run.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-bench-cli: odra as a script runs it, against projectors played by far ends of
 // pseudo-terminals that answer the instant a query is complete. The wall time of `odra status`
 // for 1, 10 and 50 projectors in one run, and the time from exec to odra's first byte on the

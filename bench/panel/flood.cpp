@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Receive flood: characters pour in at the line's full speed (1920 a second at 19200 baud 8N1)
 // and then at a hundred times that, with no reply window open. Beside the panel, a bare
 // QSerialPort on its own thread takes the same flood on a line of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Latency: a click to its first byte on the line, and a reply on the line to the status line
 // that shows it. Each beside its own floor, sample by sample.
 #include "clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command box after a long paste: what the panel's thread spends while the box has the
 // focus and nothing happens (the cursor blinks), and how long one typed character takes to be
 // taken and painted. The floor is the same with the box empty. A paste past the box's limit is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-bench: the panel on real timers and a real QSerialPort over a pseudo-terminal, measured
 // against the limits of the same machine in the same run. Prints one table; writes every figure
 // to a JSON file, together with the start-up figures measured by odra-bench-startup.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Through a serial device server: a second window whose COM1 is ser2net on loopback, serving a
 // pseudo-terminal of its own (RFC 2217, then a raw TCP port). Click to far end and the 5 ms
 // repeat's rhythm, each round taken beside the same on the direct pseudo-terminal, so that the

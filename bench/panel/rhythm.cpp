@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Repeat rhythm: a hold button held through real mouse events, every send stamped at the far
 // end, beside a bare precise QTimer at the same period writing to a line of its own. Each late
 // send is traced back: did the panel's thread wake late (and was it waiting for a CPU), or did

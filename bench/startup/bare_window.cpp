@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor of start-up: a bare Qt window holding as many buttons and labels as the panel holds
 // widgets, with nothing behind it. Usage: odra-bench-bare-window COUNT
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-bench-startup: start-up and idle of the real odra-control on an X server (run it under
 // xvfb-run), against a bare Qt window with as many widgets, started in turn in the same run.
 // Writes its figures as JSON for odra-bench to print with the rest.

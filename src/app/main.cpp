@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-control: the control panel.
 #include "core/kernel_scheduler.h"
 #include "core/stop_signals.h"

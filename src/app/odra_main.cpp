@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra: the projector from scripts, cron and fleets. One command to one or many projectors,
 // the decoded answer on standard output, an exit status.
 #include "cli/fleet.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel_command_line.h"
 
 #include "line/device_address.h"

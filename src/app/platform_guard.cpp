@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform_guard.h"
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/port_run.h"
 
 #include "cli/options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/suggest.h"
 
 #include "protocol/catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/due_list.h"
 
 #include <algorithm>

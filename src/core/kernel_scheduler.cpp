@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/kernel_scheduler.h"
 
 #include "core/qt_scheduler.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/qt_scheduler.h"
 
 QtScheduler::QtScheduler() : timers_([this] { return nowNs(); }, [this] { setWakeUp(); })

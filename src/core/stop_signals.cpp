@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/stop_signals.h"
 
 #include <QSocketNotifier>

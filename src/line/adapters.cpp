@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/adapters.h"
 
 #include <QCollator>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/com_port_control.h"
 
 #include "line/telnet_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/device_map.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/line_settings.h"
 
 QString LineSettings::toString() const

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/network_line.h"
 
 #include "line/com_port_control.h"

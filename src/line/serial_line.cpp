@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/serial_line.h"
 
 #include <QDeadlineTimer>

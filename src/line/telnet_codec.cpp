@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line/telnet_codec.h"
 
 namespace telnet {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/decoder.h"
 
 #include "protocol/pressure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/traffic.h"
 
 void appendTraffic(QString &line, QStringView chars)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session's start, its port and speed, the settings frame, the views and the warnings.
 #include "session/panel_session.h"
 

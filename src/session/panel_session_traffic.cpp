@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session's traffic: sending, the reply window, receiving, the display clear, and the hold
 // buttons' press, repeat and release.
 #include "session/panel_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "session/traffic_log.h"
 
 #include "protocol/decoder.h"

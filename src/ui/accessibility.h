@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // How the panel's own widgets present themselves to assistive technology (screen readers, and

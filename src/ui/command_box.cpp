@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/command_box.h"
 
 #include "ui/layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/device_dialog.h"
 
 #include "line/device_address.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/layout_builder.h"
 
 #include "protocol/catalogue.h"

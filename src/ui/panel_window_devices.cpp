@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which device a port is, chosen on the window: "Choose device…" beside the OK of a warning that
 // a port's device failed, and the context menu of the port's option button (mouse, the menu
 // key, Shift+F10). Both open the device dialog; what it accepts reaches the session.

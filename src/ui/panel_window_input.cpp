@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the operator does on the window, handed to the session: clicks, the hold buttons' raw
 // presses and releases (mouse or Space), the hidden key combination, the choices of the settings
 // frame.

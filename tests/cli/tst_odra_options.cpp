@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra's command line and its suggestions for a mistyped name: tables of arguments and
 // expected results, no event loop and no line.
 #include "cli/options.h"

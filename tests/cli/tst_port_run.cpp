@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One command to one port, and a fleet of them, on the manual clock and the fake line: when the
 // run ends (the reply's end, the window, the timeout, a hold's release), what it reports, and
 // that the port is closed behind it. Every time is exact.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device chosen in the dialog on the real line: the panel opens the pseudo-terminal the
 // dialog listed, and started again with nothing naming COM1, it opens that device by itself.
 #include "core/kernel_scheduler.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real panel and the projector simulator as a separate process, talking over a
 // pseudo-terminal on real timers. The simulator answers with the projector's own literals, so a
 // fault in the panel's decoding shows up here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults on a real line: the window on real timers and the real QSerialPort over
 // pseudo-terminals, with the line pulled, held by another program, missing, flooded and switched
 // about. Whatever happens the panel must not crash, hang or spin, must write nothing it was not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failing to reach a device server, and a server that says more than data: the real window on
 // real timers and the line the program uses, against ser2net, a port where nothing listens, one
 // that never answers, and a server of the test's own making. Bounds are generous: a busy machine

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel through a serial device server: the real window on real timers, the line the program
 // uses, and ser2net between it and a pseudo-terminal (the simulator's or the test's own), over
 // loopback. Bounds are generous: a busy machine must not fail these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra as a user runs it: the built program against odra-projector-sim on pseudo-terminals, on
 // real timers. Bounds on time are generous; the rhythm and the side-by-side service are what is
 // proved, not the speed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The projector simulator, driven from the device side as the panel drives it: a separate
 // process, found through ODRA_SIM, on a pseudo-terminal that we open ourselves.
 

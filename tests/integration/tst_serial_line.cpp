@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
 #include "fd_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-control as a separate process on a pseudo-terminal, ended from outside as a session
 // ends it: by a signal (a shutdown, Ctrl+C, a logout) or by losing its display. Whichever way it
 // goes, the port must be let go: no lock file left behind, the line free for the next program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Device names: which are paths, which are device servers, and what is wrong with a bad one.
 #include "line/device_address.h"
 

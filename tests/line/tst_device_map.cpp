@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which device a port is: the five sources in their order, the advice a warning gives for each,
 // a choice kept across a restart, and the stable names of adapters.
 #include "line/adapters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The telnet layer and the serial port control from tables of byte sequences, written out by
 // hand as a device server sends and expects them.
 #include "line/com_port_control.h"

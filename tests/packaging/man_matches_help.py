@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Each manual page describes exactly the options its program's --help lists.
 
     man_matches_help.py PROGRAM PAGE.1.in [PROGRAM PAGE.1.in ...]

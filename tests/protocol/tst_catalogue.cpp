@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command catalogue's invariants: what odra, the window and the session rely on when they
 // look a command up by name.
 #include "protocol/catalogue.h"

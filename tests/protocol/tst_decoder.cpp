@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reply decoder on RXD lines built from raw replies, as the window builds them.
 #include "protocol/traffic.h"
 #include "protocol/decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How characters look on the monitor, and how typed text becomes bytes.
 #include "protocol/traffic.h"
 

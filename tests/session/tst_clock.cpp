@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clock every timer of the panel runs on. The manual clock and the programs' schedulers
 // share one due list, so these cases hold for the shipped timers too: the last two run the
 // kernel-timer and Qt-timer schedulers on the real event loop.

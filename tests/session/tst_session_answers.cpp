@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the status line decodes: the answer to the latest command, on the manual clock. Only the
 // characters that arrived after the latest send are its answer, less a lone ACK in front that
 // acknowledges an earlier command; the RXD line still shows everything that arrived.

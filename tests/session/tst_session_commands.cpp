@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-shot commands: every one puts exactly its bytes on the line, with the reply window and
 // display clear it owns, or those left by the command before it.
 #include "session_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session on a line that connects in the background (a device server on the network), on
 // the manual clock: until the connection stands the port is not open; a failed connection is
 // one warning and a closed port; choosing the port again connects anew.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hold buttons on the manual clock: the first send at once, the repeat at its exact period,
 // and a release (or a hold ended early) that always stops it.
 #include "session_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session's line on the manual clock: start-up, port and speed choices, the settings frame,
 // sending, receiving, the reply window and the display clear.
 #include "protocol/traffic.h"

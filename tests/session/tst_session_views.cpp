@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hidden views and the typed command: how Ctrl+J, a double-click on the picture and the
 // data-view button move between the views, and what a typed command sends.
 #include "protocol/traffic.h"

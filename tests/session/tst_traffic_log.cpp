@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic log on the manual clock: a line per send and per reply, a reply in pieces as one
 // line, nothing held back for long, every line in the file as soon as it is written.
 #include "session/traffic_log.h"

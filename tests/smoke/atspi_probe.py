@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The panel as a screen reader meets it over the AT-SPI bus.
 
 Finds the panel's window by its title, finds "Volume +" by name, presses STATUS through its

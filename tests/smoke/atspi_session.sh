@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command as a screen reader's desktop would have it: on a fresh X server (Xvfb) with a
 # private D-Bus session and the AT-SPI accessibility bus and registry running, and with Qt's
 # accessibility switched on. Everything it starts ends with the command.

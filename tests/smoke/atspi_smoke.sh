@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The panel as a screen reader meets it: the built binary on Xvfb with the AT-SPI bus, started
 # on the projector simulator, read and worked over the bus by atspi_probe.py (the window by its
 # title, "Volume +" by name, STATUS pressed through its action, the status line's answer and its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The main command's path on a real X server, started as the menu starts it: the desktop entry's
 # Exec line, with nothing naming COM1 but the device chosen last time (the simulator's
 # pseudo-terminal, in the settings file). The window maps with the exact title, holds the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_client.h"
 
 #include "fd_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_line.h"
 
 FakeLine::FakeLine(const Scheduler *clock, QObject *parent) : Line(parent), clock_(clock)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fd_io.h"
 
 #include <cerrno>

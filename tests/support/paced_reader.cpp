@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "paced_reader.h"
 
 #include "pseudo_terminal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "projector_sim_process.h"
 
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recording_line.h"
 
 RecordingLine::RecordingLine(QObject *parent) : Line(parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ser2net_process.h"
 
 #include <QElapsedTimer>

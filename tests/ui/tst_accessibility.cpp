@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What assistive technology meets on the real window: every control's role, name and words, the
 // labels' text as it changes and the events each change sends, the hold buttons worked with the
 // Space key on the manual clock, the other buttons' keys, and a visible focus on every control.

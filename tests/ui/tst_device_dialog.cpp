@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing a port's device on the window: the dialog lists what it is given and takes what is
 // typed, opens from the warning's "Choose device…" and from the COM options' context menu (mouse,
 // menu key, Shift+F10), and what it accepts becomes the port's device, opened and remembered.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel as built on a real window: every control once, in its place, with its caption, font
 // and colours; nothing overlapping; each view cut off cleanly; the focus order; the picture.
 // The window's height comes from the session's view, as it does in the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's wiring, driven by real mouse and key events on the offscreen window: every control
 // reaches the session's operation it stands for, and the window shows what the session says.
 // When the session does what (the repeat periods, the reply window, the display clear) is for

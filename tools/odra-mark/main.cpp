@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the panel's picture, the "ODRA" mark at the top right of the window, as an 80 x 26 pixel
 // picture and its 160 x 52 twice-as-dense variant, both 24 bits per pixel; and the program's
 // icon, the same badge made square, as scalable vector graphics and in the icon sizes the

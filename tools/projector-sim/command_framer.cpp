@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "command_framer.h"
 
 QList<CommandFramer::Event> CommandFramer::feed(const QByteArray &bytes)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-projector-sim: a projector at the far end of a serial line, for demonstrations, tests
 // and benchmarks of the panel without the hardware.
 

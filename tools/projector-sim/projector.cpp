@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "projector.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the panel into PNG files for the README, driving the session through the operations
 // an operator's actions reach: the compact window at start, the settings frame, Ctrl+J, the
 // double-click on the picture, and the data-view button. With --dense the full window is drawn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // odra-soak: the panel holding a 5 ms menu arrow against the projector simulator on a noisy
 // line for minutes on end. It reports the memory at the start and the end of the hold, and
 // checks every send: the repeats the elapsed time calls for, the ones the panel made, and the
