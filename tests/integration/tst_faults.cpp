@@ -52,22 +52,6 @@ struct Panel : BasicLivePanel<RecordingLine>
         : BasicLivePanel(com1, com2)
     {
     }
-
-    // A choice of the settings frame, made as the operator does: COM, then the choice.
-    void choose(const QString &choice)
-    {
-        click("port-settings");
-        click(choice);
-    }
-    // The command box's text as typed, and SEND.
-    void type(const QString &text)
-    {
-        auto *box = qobject_cast<QLineEdit *>(control("command-text"));
-        QVERIFY(box);
-        box->setText(text);
-        QCOMPARE(box->text().size(), text.size()); // the box takes any length
-        click("send");
-    }
     // The 5 ms menu arrows: a digital-zoom press and release first.
     void primeFastArrows()
     {

@@ -21,14 +21,9 @@ done
   exit 77
 }
 
-work=$(mktemp -d)
-trap 'kill ${sim_pid:-} 2>/dev/null || true; rm -rf "$work"' EXIT
-
-"$sim" >"$work/sim.out" 2>"$work/sim.log" &
-sim_pid=$!
-for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-device=$(head -n 1 "$work/sim.out")
-[ -n "$device" ] || { echo "atspi: the simulator named no device"; exit 1; }
+# shellcheck source=simulator.sh
+. "$(dirname "$0")/simulator.sh"
+start_simulator "$sim" atspi
 
 cat >"$work/inside.sh" <<'INSIDE'
 set -euo pipefail

@@ -16,14 +16,9 @@ for tool in xvfb-run xdotool; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/install-deps)"; exit 77; }
 done
 
-work=$(mktemp -d)
-trap 'kill ${sim_pid:-} 2>/dev/null || true; rm -rf "$work"' EXIT
-
-"$sim" >"$work/sim.out" 2>"$work/sim.log" &
-sim_pid=$!
-for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-device=$(head -n 1 "$work/sim.out")
-[ -n "$device" ] || { echo "smoke: the simulator named no device"; exit 1; }
+# shellcheck source=simulator.sh
+. "$(dirname "$0")/simulator.sh"
+start_simulator "$sim" smoke
 
 # The device chosen last time, where the panel keeps it.
 mkdir -p "$work/config/odra"

@@ -10,6 +10,7 @@
 #include "ui/panel_window.h"
 #include "ui/widgets.h"
 
+#include <QLineEdit>
 #include <QtTest>
 
 #include <memory>
@@ -57,6 +58,21 @@ template <typename LineType> struct BasicLivePanel
     void click(const QString &name) { QTest::mouseClick(control(name), Qt::LeftButton); }
     void press(const QString &name) { QTest::mousePress(control(name), Qt::LeftButton); }
     void release(const QString &name) { QTest::mouseRelease(control(name), Qt::LeftButton); }
+
+    // A choice of the settings frame, made as the operator does: COM, then the choice.
+    void choose(const QString &choice)
+    {
+        click("port-settings");
+        click(choice);
+    }
+    // The command box's text as typed, and SEND.
+    void type(const QString &text)
+    {
+        auto *box = qobject_cast<QLineEdit *>(control("command-text"));
+        QVERIFY(box);
+        box->setText(text);
+        click("send");
+    }
 
     // A command string sent as the command box sends it, without its reply-window timings.
     void sendText(const QString &text) { session->sendText(text); }

@@ -7,7 +7,6 @@
 
 #include "line/device_line.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 // The window on the line the program itself uses (DeviceLine: serial paths and device servers
@@ -20,20 +19,6 @@ struct NetworkPanel : BasicLivePanel<DeviceLine>
     {
         QObject::connect(session.get(), &PanelSession::arrived,
                          [this](const QByteArray &bytes) { arrived += bytes; });
-    }
-    // A choice of the settings frame, made as the operator does: COM, then the choice.
-    void choose(const QString &choice)
-    {
-        click("port-settings");
-        click(choice);
-    }
-    // The command box's text as typed, and SEND.
-    void type(const QString &text)
-    {
-        auto *box = qobject_cast<QLineEdit *>(control("command-text"));
-        QVERIFY(box);
-        box->setText(text);
-        click("send");
     }
 };
 
