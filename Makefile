@@ -35,9 +35,11 @@ test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (leaks included),
-# in its own build. Debug: quicker to compile, and Qt's assertions on.
+# in its own build, of the programs and tests only. Debug: quicker to compile, and Qt's assertions
+# on.
 test-sanitize: deps
 	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DODRA_SANITIZE=ON -DODRA_WERROR=ON \
+	  -DODRA_TOOLS=OFF \
 	  $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
