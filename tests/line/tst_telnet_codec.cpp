@@ -9,10 +9,10 @@
 namespace {
 
 // "ff fb 03" -> the bytes; text in quotes goes in as it is: "'80' 0d".
-QByteArray bytes(const char *spec)
+QByteArray bytes(const char *written)
 {
     QByteArray out;
-    const QByteArray s(spec);
+    const QByteArray s(written);
     for (qsizetype i = 0; i < s.size();) {
         if (s[i] == ' ') {
             ++i;
