@@ -10,8 +10,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
 #include <QTemporaryFile>
@@ -140,11 +138,8 @@ int write(const bench::Report &report, const QString &path)
 {
     if (path.isEmpty()) {
         report.printTable(stdout);
-    } else {
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 1;
-        out.write(QJsonDocument(QJsonObject{{"figures", report.toJson()}}).toJson());
+    } else if (!bench::writeJson(path, QJsonObject{{"figures", report.toJson()}})) {
+        return 1;
     }
     return report.figures().empty() ? 1 : 0;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "report.h"
 
+#include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 
@@ -139,6 +141,18 @@ void Report::printTable(std::FILE *out) const
     for (const Figure &f : figures_)
         if (!f.note.isEmpty())
             std::fprintf(out, "  %s: %s\n", qPrintable(f.label), qPrintable(f.note));
+}
+
+bool writeJson(const QString &path, const QJsonObject &doc)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(QJsonDocument(doc).toJson()) < 0) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(out.errorString()));
+        return false;
+    }
+    return true;
 }
 
 } // namespace bench

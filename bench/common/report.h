@@ -4,6 +4,7 @@
 #include "stats.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <cstdio>
@@ -61,5 +62,8 @@ public:
 private:
     std::vector<Figure> figures_;
 };
+
+// Writes doc as JSON to path, replacing what was there; says on stderr when it cannot.
+bool writeJson(const QString &path, const QJsonObject &doc);
 
 } // namespace bench

@@ -146,13 +146,5 @@ int main(int argc, char *argv[])
     report.printTable(stdout);
     std::printf("\n%d target(s) missed\n", report.missed());
 
-    if (cli.isSet("out")) {
-        QFile out(cli.value("out"));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            std::fprintf(stderr, "odra-bench: cannot write %s\n", qPrintable(cli.value("out")));
-            return 1;
-        }
-        out.write(QJsonDocument(doc).toJson());
-    }
-    return 0;
+    return !cli.isSet("out") || bench::writeJson(cli.value("out"), doc) ? 0 : 1;
 }

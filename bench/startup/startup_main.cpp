@@ -10,7 +10,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cstdio>
@@ -184,13 +183,9 @@ int main(int argc, char *argv[])
     idle(launcher, panel, std::max(1, cli.value("idle-seconds").toInt()), report);
 
     const QJsonObject doc{{"load_before", load}, {"figures", report.toJson()}};
-    if (cli.isSet("out")) {
-        QFile out(cli.value("out"));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 1;
-        out.write(QJsonDocument(doc).toJson());
-    } else {
+    if (!cli.isSet("out")) {
         report.printTable(stdout);
+        return 0;
     }
-    return 0;
+    return bench::writeJson(cli.value("out"), doc) ? 0 : 1;
 }
