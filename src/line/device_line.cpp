@@ -54,13 +54,13 @@ bool DeviceLine::open(const QString &device, const LineSettings &settings)
         }
         current_ = serial_.get();
     }
-    return relay(current_->open(device, settings));
+    return relay(*current_, current_->open(device, settings));
 }
 
 bool DeviceLine::close()
 {
     clearFailure();
-    return current_ ? relay(current_->close()) : true;
+    return current_ ? relay(*current_, current_->close()) : true;
 }
 
 bool DeviceLine::isOpen() const
@@ -76,7 +76,7 @@ bool DeviceLine::isConnecting() const
 bool DeviceLine::setSettings(const LineSettings &settings)
 {
     clearFailure();
-    return current_ ? relay(current_->setSettings(settings)) : true;
+    return current_ ? relay(*current_, current_->setSettings(settings)) : true;
 }
 
 bool DeviceLine::write(const QByteArray &bytes)
@@ -84,7 +84,7 @@ bool DeviceLine::write(const QByteArray &bytes)
     clearFailure();
     if (!current_)
         return fail(Failure::Other, tr("The line is not open."));
-    return relay(current_->write(bytes));
+    return relay(*current_, current_->write(bytes));
 }
 
 bool DeviceLine::drain(int maxMs)
@@ -95,12 +95,4 @@ bool DeviceLine::drain(int maxMs)
 QByteArray DeviceLine::readAll()
 {
     return current_ ? current_->readAll() : QByteArray();
-}
-
-bool DeviceLine::relay(bool ok)
-{
-    if (!ok)
-        return fail(current_->failure(), current_->failureDetail());
-    clearFailure();
-    return true;
 }

@@ -29,7 +29,6 @@ public:
     QByteArray readAll() override;
 
 private:
-    bool relay(bool ok);
     void follow(Line *line);
 
     std::unique_ptr<SerialLine> serial_;

@@ -47,6 +47,8 @@ public:
     // Before the program ends: hands what is queued to the line, waiting at most maxMs. True
     // when nothing is left queued; what is left is dropped by close().
     virtual bool drain(int maxMs) = 0;
+    // How long a line gets to hand over what is queued when the program ends.
+    static constexpr int kEndDrainMs = 1000;
     // Everything that has arrived, removed from the line.
     virtual QByteArray readAll() = 0;
 
@@ -77,6 +79,15 @@ protected:
     {
         failure_ = Failure::None;
         failureDetail_.clear();
+    }
+    // For a line that hands its work to another: ok as the inner line answered, with its reason
+    // when it failed.
+    bool relay(const Line &inner, bool ok)
+    {
+        if (!ok)
+            return fail(inner.failure(), inner.failureDetail());
+        clearFailure();
+        return true;
     }
 
 private:

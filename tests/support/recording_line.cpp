@@ -10,20 +10,12 @@ RecordingLine::RecordingLine(QObject *parent) : Line(parent)
 
 bool RecordingLine::write(const QByteArray &bytes)
 {
-    if (!relay(real_.write(bytes))) {
+    if (!relay(real_, real_.write(bytes))) {
         ++writesRefused;
         return false;
     }
     taken += bytes;
     takenAtMs << clock_.elapsed();
     ++writesTaken;
-    return true;
-}
-
-bool RecordingLine::relay(bool ok)
-{
-    if (!ok)
-        return fail(real_.failure(), real_.failureDetail());
-    clearFailure();
     return true;
 }

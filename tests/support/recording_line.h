@@ -18,13 +18,13 @@ public:
 
     bool open(const QString &device, const LineSettings &settings) override
     {
-        return relay(real_.open(device, settings));
+        return relay(real_, real_.open(device, settings));
     }
-    bool close() override { return relay(real_.close()); }
+    bool close() override { return relay(real_, real_.close()); }
     bool isOpen() const override { return real_.isOpen(); }
     bool setSettings(const LineSettings &settings) override
     {
-        return relay(real_.setSettings(settings));
+        return relay(real_, real_.setSettings(settings));
     }
     bool write(const QByteArray &bytes) override;
     bool drain(int maxMs) override { return real_.drain(maxMs); }
@@ -47,8 +47,6 @@ public:
     qint64 bytesRead = 0;
 
 private:
-    bool relay(bool ok);
-
     SerialLine real_;
     QElapsedTimer clock_;
 };
