@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "line/device_address.h"
 
+#include <QFile>
 #include <QStringList>
+
+#include <cstdlib>
 
 namespace {
 
@@ -141,4 +144,15 @@ QString DeviceAddress::problemText() const
         if (p.problem == problem)
             return QString::fromLatin1(p.text);
     return {};
+}
+
+QString deviceNode(const QByteArray &path)
+{
+    char *resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        return QString();
+    const QByteArray node(resolved);
+    std::free(resolved);
+    const QString text = QFile::decodeName(node);
+    return QFile::encodeName(text) == node ? text : QString();
 }

@@ -26,3 +26,8 @@ struct DeviceAddress
     // The problem in a few words, for a warning; empty when there is none.
     QString problemText() const;
 };
+
+// The device node a path leads to, following symbolic links, worked out from the path's own
+// bytes (/dev/ttyUSB0 for a link of any name). Empty when the path leads nowhere or the node's
+// name is not text in this system's encoding.
+QString deviceNode(const QByteArray &path);

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "line/device_map.h"
 
+#include "line/device_address.h"
+
 #include <QFile>
 #include <QSettings>
 #include <QtGlobal>
 
-#include <cstdlib>
 #include <iterator>
 
 namespace {
@@ -53,14 +54,8 @@ QString pathFromBytes(const QByteArray &bytes)
     const QString text = QFile::decodeName(bytes);
     if (QFile::encodeName(text) == bytes)
         return text;
-    if (char *resolved = ::realpath(bytes.constData(), nullptr)) {
-        const QByteArray node(resolved);
-        std::free(resolved);
-        const QString nodeText = QFile::decodeName(node);
-        if (QFile::encodeName(nodeText) == node)
-            return nodeText;
-    }
-    return text;
+    const QString node = deviceNode(bytes);
+    return node.isEmpty() ? text : node;
 }
 
 QString fromEnvironment(int port)
@@ -105,39 +100,36 @@ QString DeviceMap::remembered(int port) const
     return memory_ ? memory_->value(settingsKey(port)).toString() : QString();
 }
 
+std::pair<DeviceMap::Source, QString> DeviceMap::resolve(int port) const
+{
+    if (QString d = chosen_.value(port); !d.isEmpty())
+        return {Source::Chosen, d};
+    if (QString d = given_.value(port); !d.isEmpty())
+        return {Source::Given, d};
+    if (QString d = fromEnvironment(port); !d.isEmpty())
+        return {Source::Environment, d};
+    if (QString d = remembered(port); !d.isEmpty())
+        return {Source::Remembered, d};
+    return {Source::Default, platformDefault(port)};
+}
+
 DeviceMap::Source DeviceMap::source(int port) const
 {
-    if (!chosen_.value(port).isEmpty())
-        return Source::Chosen;
-    if (!given_.value(port).isEmpty())
-        return Source::Given;
-    if (!fromEnvironment(port).isEmpty())
-        return Source::Environment;
-    if (!remembered(port).isEmpty())
-        return Source::Remembered;
-    return Source::Default;
+    return resolve(port).first;
 }
 
 QString DeviceMap::device(int port) const
 {
-    switch (source(port)) {
-    case Source::Chosen: return chosen_.value(port);
-    case Source::Given: return given_.value(port);
-    case Source::Environment: return fromEnvironment(port);
-    case Source::Remembered: return remembered(port);
-    case Source::Default: break;
-    }
-    return platformDefault(port);
+    return resolve(port).second;
 }
 
 QString DeviceMap::howToChoose(int port) const
 {
+    // Only the panel's map has a dialog to point to; a device nobody named then has no better
+    // advice than the environment.
     const Source from = source(port);
-    const bool canChoose = memory_ || from == Source::Chosen;
-    const char *advice = canChoose || from == Source::Given || from == Source::Environment
-                             ? textsOf(from).advice
-                             : kAdviceWithoutChoice;
-    return withPort(advice, port);
+    return withPort(
+        !memory_ && from == Source::Default ? kAdviceWithoutChoice : textsOf(from).advice, port);
 }
 
 QString DeviceMap::origin(int port) const

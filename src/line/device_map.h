@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <utility>
+
 class QSettings;
 
 // Which device each of the panel's two ports is. Strongest first: a device the operator chose
@@ -39,6 +41,8 @@ public:
 
 private:
     QString remembered(int port) const;
+    // Where the port's device comes from, and the device: the first source that names one.
+    std::pair<Source, QString> resolve(int port) const;
 
     QMap<int, QString> chosen_;
     QMap<int, QString> given_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "line/serial_line.h"
 
+#include "line/device_address.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -19,23 +21,15 @@ namespace {
 
 // Errors a second on a line that is still there, beyond which it counts as failing for good.
 constexpr int kMostErrorsPerSecond = 100;
-// How long the lines still open when the process exits get to hand over what is queued.
-constexpr int kExitDrainMs = 1000;
 
 // The device node a path names, following symbolic links, from the path's own bytes: the port
 // is opened and locked by it, so that a long or oddly named link to a device works, and two
 // names of one device share one lock. The path as given when it names nothing (the open then
 // says why).
-QString deviceNode(const QString &device)
+QString nodeToOpen(const QString &device)
 {
-    const QByteArray given = QFile::encodeName(device);
-    char *resolved = ::realpath(given.constData(), nullptr);
-    if (!resolved)
-        return device;
-    const QByteArray node(resolved);
-    std::free(resolved);
-    const QString text = QFile::decodeName(node);
-    return QFile::encodeName(text) == node ? text : device;
+    const QString node = deviceNode(QFile::encodeName(device));
+    return node.isEmpty() ? device : node;
 }
 
 // The name of the lock file the port takes: longer than a file name may be, no lock can be made.
@@ -72,7 +66,7 @@ struct OpenSerialLines
         for (SerialLine *line : std::vector(all())) {
             // Nobody is listening any more: no signal goes out of the line while it closes.
             const QSignalBlocker quiet(line->serial_);
-            line->drain(kExitDrainMs);
+            line->drain(Line::kEndDrainMs);
             line->serial_.close();
         }
         all().clear();
@@ -87,7 +81,10 @@ SerialLine::SerialLine(QObject *parent) : Line(parent)
     errorSecond_.start();
 }
 
-SerialLine::~SerialLine() { closeFlushed(); }
+SerialLine::~SerialLine()
+{
+    closeFlushed();
+}
 
 void SerialLine::closeFlushed()
 {
@@ -178,7 +175,7 @@ bool SerialLine::open(const QString &device, const LineSettings &settings)
         return fail(Failure::Other, tr("The line is already open."));
 
     device_ = device;
-    node_ = deviceNode(device);
+    node_ = nodeToOpen(device);
     serial_.setPortName(node_);
     serial_.clearError();
     if (!serial_.open(QIODevice::ReadWrite)) {
@@ -249,7 +246,10 @@ bool SerialLine::write(const QByteArray &bytes)
     return true;
 }
 
-QByteArray SerialLine::readAll() { return isOpen() ? serial_.readAll() : QByteArray(); }
+QByteArray SerialLine::readAll()
+{
+    return isOpen() ? serial_.readAll() : QByteArray();
+}
 
 bool SerialLine::lineGone() const
 {

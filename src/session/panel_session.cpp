@@ -115,7 +115,7 @@ void PanelSession::chooseSpeed(qint32 baud)
 
 void PanelSession::end()
 {
-    line_.drain(kEndDrainMs);
+    line_.drain(Line::kEndDrainMs);
     line_.close();
     emit ended();
 }

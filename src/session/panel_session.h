@@ -46,10 +46,6 @@ public:
     // again that fast.
     static constexpr int kKeyRepeatGraceMs = 50;
 
-    // At the end, how long what is still queued for the line may take to go out before the port
-    // closes and the program ends.
-    static constexpr int kEndDrainMs = 1000;
-
     PanelSession(Scheduler &scheduler, Line &line, DeviceMap &devices, QObject *parent = nullptr);
     ~PanelSession() override;
 
@@ -79,7 +75,7 @@ public:
     void openFullView();        // a double-click on the picture
     void toggleDataView();      // the data-view button
     // END, or a request to stop from outside (a signal): what is queued goes out, for at most
-    // kEndDrainMs, the port closes, then the program ends.
+    // Line::kEndDrainMs, the port closes, then the program ends.
     void end();
 
     // What the operator sees ----------------------------------------------------------------------
