@@ -186,9 +186,12 @@ void NetworkLine::readNotice(const QByteArray &sub)
     if (!notice)
         return;
     if (notice->request == comport::kSetBaudRate) {
+        // A speed nobody asked for says nothing of the settings asked for: the far port is not
+        // known to be open with them.
+        if (speedAnswersDue_ == 0)
+            return;
         speedAnswered_ = true;
-        speedAnswersDue_ = std::max(0, speedAnswersDue_ - 1);
-        if (speedAnswersDue_ > 0)
+        if (--speedAnswersDue_ > 0)
             return; // an answer to an earlier choice of speed
     }
     if (const QString odd = comport::disagreement(*notice, settings_); !odd.isEmpty())
@@ -219,8 +222,11 @@ void NetworkLine::sendSettings()
 bool NetworkLine::setSettings(const LineSettings &settings)
 {
     clearFailure();
-    settings_ = settings; // a line still connecting sends them once it stands
-    if (state_ == State::Open && address_.kind == DeviceAddress::Kind::Rfc2217 &&
+    settings_ = settings;
+    // A line still connecting sends them once the negotiation is done; when it has sent earlier
+    // ones already, these follow them.
+    const bool sentBefore = state_ == State::Open || speedAnswersDue_ > 0;
+    if (sentBefore && address_.kind == DeviceAddress::Kind::Rfc2217 &&
         telnet_.enabledHere(telnet::kComPort))
         sendSettings();
     return true;

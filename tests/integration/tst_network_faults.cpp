@@ -72,6 +72,7 @@ private slots:
     void noAnswerWithinThreeSeconds_data();
     void noAnswerWithinThreeSeconds();
     void serverChatterDoesNotDisturbData();
+    void speedWhileConnecting();
     void socketOptions();
 };
 
@@ -208,6 +209,39 @@ void NetworkFaultsTest::serverChatterDoesNotDisturbData()
     peer->write(QByteArray::fromHex("fffff0fffa18010203fff030fff90d"));
     QTRY_COMPARE_WITH_TIMEOUT(panel.statusLine(), QString(" Stand by"), kWait);
     QCOMPARE(panel.arrived, QByteArray("80\r"));
+    QVERIFY(panel.warnings.isEmpty());
+}
+
+// A server that tells its speed before it is asked, and a speed chosen while the panel's
+// settings are on their way: neither opens the line at a speed nobody chose.
+void NetworkFaultsTest::speedWhileConnecting()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    NetworkPanel panel(QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()));
+    QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), kWait);
+    QTcpSocket *peer = server.nextPendingConnection();
+    QByteArray heard;
+    auto hear = [&](qsizetype n) {
+        QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= n || (heard += peer->readAll()).size() >= n,
+                                 kWait);
+    };
+    const qsizetype offers = 15, settings = 10 + 4 * 7;
+    hear(offers);
+    heard.remove(0, offers);
+    // Everything agreed, and the far port's speed told unasked in the same breath.
+    peer->write(QByteArray::fromHex("fffd00fffb00fffd03fffb03fffd2cfffa2c6500004b00fff0"));
+    hear(settings);
+    QVERIFY(heard.startsWith(QByteArray::fromHex("fffa2c0100004b00fff0")));
+    heard.remove(0, settings);
+    QVERIFY(!panel.session->portOpen());
+
+    panel.choose("speed-9600");
+    hear(settings);
+    QVERIFY(heard.startsWith(QByteArray::fromHex("fffa2c0100002580fff0")));
+    QVERIFY(!panel.session->portOpen());
+    peer->write(QByteArray::fromHex("fffa2c6500004b00fff0fffa2c6500002580fff0"));
+    QTRY_VERIFY_WITH_TIMEOUT(panel.session->portOpen(), kWait);
     QVERIFY(panel.warnings.isEmpty());
 }
 
