@@ -13,10 +13,16 @@ Q_LOGGING_CATEGORY(lcLog, "odra.session.log")
 
 namespace {
 
-QString timeStamp()
+qint64 now()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// Local time with its offset from UTC, to the millisecond.
+QString timeStamp(qint64 msSinceEpoch)
+{
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 } // namespace
@@ -28,8 +34,8 @@ struct TrafficLog::Follower
     QString port;    // as last named
     QString command; // the command string the pending reply answers
     QByteArray pending;
-    QString pendingStamp;
-    bool split = false; // the reply outgrew the limit: its later pieces are not decoded
+    qint64 pendingAtMs = 0; // when the last of it arrived
+    bool split = false;     // the reply outgrew the limit: its later pieces are not decoded
 
     void name()
     {
@@ -80,14 +86,14 @@ void TrafficLog::sent(Follower &f, const QByteArray &bytes)
     f.name();
     f.command = f.session->lastCommand();
     f.split = false;
-    writeLine(timeStamp(), f.port, "TXD", bytes, QString());
+    writeLine(now(), f.port, "TXD", bytes, renderTraffic(bytesToChars(bytes)), QString());
 }
 
 void TrafficLog::arrived(Follower &f, const QByteArray &bytes)
 {
     f.name();
     f.pending += bytes;
-    f.pendingStamp = timeStamp();
+    f.pendingAtMs = now();
     if (protocol::isWholeReply(f.pending) || f.pending.size() >= kPendingLimit)
         writeReply(f);
 }
@@ -96,24 +102,23 @@ void TrafficLog::writeReply(Follower &f)
 {
     if (f.pending.isEmpty())
         return;
+    const QString rxd = renderTraffic(bytesToChars(f.pending));
     QString status;
-    if (!f.split) {
-        const QString rxd = renderTraffic(bytesToChars(f.pending));
+    if (!f.split)
         status = status::decodeReply(f.command, rxd, nullptr).value_or(QString()).trimmed();
-    }
-    writeLine(f.pendingStamp, f.port, "RXD", f.pending, status);
+    writeLine(f.pendingAtMs, f.port, "RXD", f.pending, rxd, status);
     f.split = !protocol::isWholeReply(f.pending);
     f.pending.clear();
 }
 
-void TrafficLog::writeLine(const QString &stamp, const QString &port, const char *direction,
-                           const QByteArray &bytes, const QString &status)
+void TrafficLog::writeLine(qint64 atMs, const QString &port, const char *direction,
+                           const QByteArray &bytes, const QString &rendered, const QString &status)
 {
     if (!file_.isOpen())
         return;
-    const QString line = stamp + u'\t' + port + u'\t' + QLatin1String(direction) + u'\t' +
-                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' +
-                         renderTraffic(bytesToChars(bytes)) + u'\t' + status + u'\n';
+    const QString line = timeStamp(atMs) + u'\t' + port + u'\t' + QLatin1String(direction) + u'\t' +
+                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' + rendered +
+                         u'\t' + status + u'\n';
     const QByteArray out = line.toUtf8();
     if (file_.write(out) != out.size() && !writeFailed_) {
         writeFailed_ = true; // once: a full disk must not turn into a warning per byte

@@ -47,8 +47,9 @@ private:
     void sent(Follower &f, const QByteArray &bytes);
     void arrived(Follower &f, const QByteArray &bytes);
     void writeReply(Follower &f);
-    void writeLine(const QString &stamp, const QString &port, const char *direction,
-                   const QByteArray &bytes, const QString &status);
+    // One line of the log; rendered: the bytes as the monitor shows them.
+    void writeLine(qint64 atMs, const QString &port, const char *direction, const QByteArray &bytes,
+                   const QString &rendered, const QString &status);
 
     QFile file_;
     bool writeFailed_ = false;
