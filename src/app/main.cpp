@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     if (!commandLine.logFile.isEmpty() && !log.open(commandLine.logFile))
         return usageError(QStringLiteral("cannot open the log %1: %2")
                               .arg(commandLine.logFile, log.errorString()));
-    if (const QString why = noDisplay(arguments); !why.isEmpty()) {
+    if (const QString why = noDisplay(commandLine); !why.isEmpty()) {
         std::fprintf(stderr, "odra-control: %s\n", qUtf8Printable(why));
         return 1;
     }

@@ -44,8 +44,6 @@ struct Parser
         QStringLiteral("Append every byte sent and received to FILE, one line per command and "
                        "per reply."),
         QStringLiteral("FILE")};
-    QCommandLineOption platform{QStringLiteral("platform"), QString(), QStringLiteral("name")};
-    QCommandLineOption display{QStringLiteral("display"), QString(), QStringLiteral("name")};
 
     Parser()
     {
@@ -111,22 +109,22 @@ PanelCommandLine parsePanelCommandLine(const QStringList &arguments)
     c.logFile = p.parser.value(p.log);
     if (p.parser.isSet(p.log) && c.logFile.isEmpty())
         return error(QStringLiteral("--log needs a file"));
+    c.platform = p.parser.value(QStringLiteral("platform"));
+    c.displayGiven = p.parser.isSet(QStringLiteral("display"));
     return c;
 }
 
-QString noDisplay(const QStringList &arguments)
+QString noDisplay(const PanelCommandLine &commandLine)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    Parser p;
-    p.parser.parse(arguments);
-    QString platform = p.parser.value(p.platform);
+    QString platform = commandLine.platform;
     if (platform.isEmpty())
         platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     // The first of a list such as "wayland;xcb" is what Qt tries first; only the two desktop
     // platforms need a display server, and Wayland finds its own when none is named.
     const QString first = platform.section(QLatin1Char(';'), 0, 0).section(QLatin1Char(':'), 0, 0);
     const bool desktop = first.isEmpty() || first == QLatin1String("xcb");
-    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY") || p.parser.isSet(p.display) ||
+    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY") || commandLine.displayGiven ||
                        (first.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
     if (desktop && !named)
         return QStringLiteral(
@@ -134,7 +132,7 @@ QString noDisplay(const QStringList &arguments)
             "session, or with QT_QPA_PLATFORM=offscreen to try it without a screen; 'odra' "
             "sends commands without a window.");
 #else
-    Q_UNUSED(arguments);
+    Q_UNUSED(commandLine);
 #endif
     return {};
 }

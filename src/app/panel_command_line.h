@@ -11,9 +11,11 @@ struct PanelCommandLine
     enum class Action { Run, Help, Version, Error };
 
     Action action = Action::Run;
-    QString text;       // the help, or what is wrong
-    QString devices[2]; // --com1, --com2; empty when not given
-    QString logFile;    // --log
+    QString text;              // the help, or what is wrong
+    QString devices[2];        // --com1, --com2; empty when not given
+    QString logFile;           // --log
+    QString platform;          // Qt's -platform, when given
+    bool displayGiven = false; // Qt's -display
 };
 
 // The arguments as the program got them, Qt's own options (-platform, -style ...) among them.
@@ -22,4 +24,4 @@ PanelCommandLine parsePanelCommandLine(const QStringList &arguments);
 // Why no window can be opened here, in one line, or empty when one may be: a desktop program
 // started where there is no display (a remote shell, a service) gets a clear word instead of
 // the platform's abort.
-QString noDisplay(const QStringList &arguments);
+QString noDisplay(const PanelCommandLine &commandLine);
