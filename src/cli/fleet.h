@@ -39,7 +39,6 @@ public:
     void stop();
 
     int exitStatus() const;
-    bool isFinished() const { return printed_ == runs_.size(); }
 
 signals:
     void finished(int exitStatus);

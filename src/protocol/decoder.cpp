@@ -139,10 +139,7 @@ QString temperatures(QStringView rxdLine)
 
 QString pressure(QStringView rxdLine, qint64 *pressureValue)
 {
-    qint64 value = readNumber(rxdLine);
-    if (pressureValue)
-        *pressureValue = value;
-    value = convertPressure(value);
+    const qint64 value = convertPressure(readNumber(rxdLine));
     if (pressureValue)
         *pressureValue = value;
     return QString::number(value) + QLatin1String(" hPa");

@@ -15,8 +15,7 @@ namespace status {
 
 // The new text of the status line for this RXD line, or nothing when no rule applies (the
 // status line then keeps what it shows). pressureValue is the session's pressure reading: the
-// pressure rule stores the raw reading and then the converted value in it (when it is given);
-// no other rule touches it.
+// pressure rule stores the converted value in it (when it is given); no other rule touches it.
 std::optional<QString> decodeReply(QStringView lastCommand, QStringView rxdLine,
                                    qint64 *pressureValue);
 

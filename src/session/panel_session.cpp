@@ -14,7 +14,7 @@ using protocol::Command;
 const QString PanelSession::kNoReply = QStringLiteral(" X X X X");
 
 PanelSession::PanelSession(Scheduler &scheduler, Line &line, DeviceMap &devices, QObject *parent)
-    : QObject(parent), scheduler_(scheduler), line_(line), devices_(devices),
+    : QObject(parent), line_(line), devices_(devices),
       repeat_(scheduler.createTimer(protocol::kStartRepeatMs)),
       replyWindow_(scheduler.createTimer(protocol::kStartReplyWindowMs)),
       settingsClose_(scheduler.createTimer(protocol::kSettingsCloseMs)),

@@ -144,7 +144,6 @@ private:
     void startAnswer();
     void takeAnswer(QStringView chars);
 
-    Scheduler &scheduler_;
     Line &line_;
     DeviceMap &devices_;
 

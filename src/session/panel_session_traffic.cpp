@@ -4,6 +4,7 @@
 #include "session/panel_session.h"
 
 #include "protocol/decoder.h"
+#include "protocol/reply.h"
 #include "protocol/traffic.h"
 
 #include <utility>
@@ -106,7 +107,7 @@ void PanelSession::startAnswer()
 
 void PanelSession::takeAnswer(QStringView chars)
 {
-    constexpr QChar kAck(0x06);
+    const QChar kAck(protocol::kAck);
     // An ACK has no CR: each one in front, up to one for each command sent before this one
     // and not yet answered, acknowledges one of those.
     while (!answerStarted_ && acksToSkip_ > 0 && !chars.isEmpty() && chars.front() == kAck) {
@@ -170,7 +171,6 @@ void PanelSession::repeatTick()
         return;
     }
     transmit(protocol::commandString(held_->code));
-    repeat_->setEnabled(true);
 }
 
 void PanelSession::release(const Command &command)
