@@ -9,11 +9,6 @@
 
 namespace {
 
-QString qs(std::string_view s)
-{
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-
 QJsonValue orNull(bool present, const QJsonValue &value)
 {
     return present ? value : QJsonValue(QJsonValue::Null);
@@ -83,16 +78,17 @@ QByteArray commandList(bool json)
         if (json) {
             const bool hold = c.kind != protocol::Kind::OneShot;
             out += jsonObjectLine({
-                {"name", qs(c.name)},
-                {"code", qs(c.code)},
-                {"what", qs(c.what)},
+                {"name", QString::fromLatin1(c.name)},
+                {"code", QString::fromLatin1(c.code)},
+                {"what", QString::fromLatin1(c.what)},
                 {"hold", hold},
                 {"repeat_ms", orNull(c.repeatMs > 0, c.repeatMs)},
             });
             continue;
         }
-        const QString line = qs(c.name).leftJustified(nameWidth + 2) +
-                             qs(c.code).leftJustified(codeWidth + 2) + qs(c.what) + holdNote(c);
+        const QString line = QString::fromLatin1(c.name).leftJustified(nameWidth + 2) +
+                             QString::fromLatin1(c.code).leftJustified(codeWidth + 2) +
+                             QString::fromLatin1(c.what) + holdNote(c);
         out += line.toLatin1() + '\n';
     }
     return out;

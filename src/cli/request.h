@@ -23,7 +23,6 @@ struct Request
     // The command as odra was given it: its name in the catalogue, or "send".
     QString name() const
     {
-        return command ? QString::fromLatin1(command->name.data(), qsizetype(command->name.size()))
-                       : QStringLiteral("send");
+        return command ? QString::fromLatin1(command->name) : QStringLiteral("send");
     }
 };

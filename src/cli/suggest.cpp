@@ -53,7 +53,7 @@ QStringList nearestNames(const QString &unknown, int most)
     const QString wanted = unknown.toLower();
     QStringList names;
     for (const protocol::Command &c : protocol::commands())
-        names << QString::fromLatin1(c.name.data(), qsizetype(c.name.size()));
+        names << QString::fromLatin1(c.name);
     names << QStringLiteral("send") << QStringLiteral("list");
 
     // Typos first, by how few; then names that contain it or that it abbreviates, in the

@@ -109,7 +109,7 @@ const Command *findCommand(std::string_view name)
 
 QString commandString(std::string_view code)
 {
-    return QString::fromLatin1(code.data(), qsizetype(code.size())) + QLatin1Char('\r');
+    return QString::fromLatin1(code) + QLatin1Char('\r');
 }
 
 const ArrowTiming &arrowTiming(ArrowSpeed speed)

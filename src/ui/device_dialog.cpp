@@ -66,7 +66,7 @@ QString text(const char *utf8)
 template <typename W> W *named(W *widget, std::string_view name)
 {
     const DialogControl &c = controlNamed(name);
-    widget->setObjectName(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    widget->setObjectName(QString::fromLatin1(name));
     widget->setAccessibleName(text(c.spoken));
     widget->setAccessibleDescription(text(c.what));
     return widget;

@@ -48,8 +48,6 @@ constexpr FontRow kFonts[] = {
 
 QColor toColour(Colour c) { return QColor::fromRgb(c & 0xFFFFFF); }
 
-QString toQString(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
 // Edges are rounded, not sizes, so that controls designed edge to edge stay edge to edge.
 QRect toRect(const Control &c)
 {
@@ -123,7 +121,7 @@ void describe(QWidget *w, const Control &c)
     const protocol::Command *command =
         c.kind == Kind::Button ? protocol::findCommand(c.name) : nullptr;
     if (command)
-        w->setAccessibleDescription(toQString(command->what));
+        w->setAccessibleDescription(QString::fromUtf8(command->what));
     else if (const char *what = purpose(c.name))
         w->setAccessibleDescription(QString::fromUtf8(what));
 }
@@ -197,12 +195,12 @@ QHash<QString, QWidget *> build(QWidget *window)
     std::vector<std::pair<int, QWidget *>> focusOrder;
 
     for (const Control &c : controls()) {
-        QWidget *parent = c.parent.empty() ? window : built.value(toQString(c.parent));
+        QWidget *parent = c.parent.empty() ? window : built.value(QString::fromUtf8(c.parent));
         Q_ASSERT_X(parent, "layout::build", "a frame must come before what it holds");
         if (!parent)
             continue;
         QWidget *w = make(c, parent);
-        w->setObjectName(toQString(c.name));
+        w->setObjectName(QString::fromUtf8(c.name));
         w->setGeometry(toRect(c));
         w->setFont(font(c.font));
         paint(w, c);
@@ -220,7 +218,7 @@ QHash<QString, QWidget *> build(QWidget *window)
         auto *w = new DecorLine(window, QPoint(twips::toPixels(l.x1), twips::toPixels(l.y1)),
                                 QPoint(twips::toPixels(l.x2), twips::toPixels(l.y2)), l.style,
                                 toColour(kLineColour), kLineWidthPx);
-        w->setObjectName(toQString(l.name));
+        w->setObjectName(QString::fromUtf8(l.name));
         w->lower();
     }
 

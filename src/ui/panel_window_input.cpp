@@ -15,13 +15,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-namespace {
-QString nameOf(std::string_view s)
-{
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-} // namespace
-
 void PanelWindow::connectControls()
 {
     auto button = [this](const char *name) {
@@ -31,7 +24,7 @@ void PanelWindow::connectControls()
     };
 
     for (const protocol::Command &command : protocol::commands()) {
-        QWidget *w = control(nameOf(command.name));
+        QWidget *w = control(QString::fromLatin1(command.name));
         Q_ASSERT_X(w, "PanelWindow", command.name.data());
         if (!w)
             continue;
