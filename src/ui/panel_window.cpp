@@ -85,6 +85,11 @@ PanelWindow::PanelWindow(PanelSession &session, QWidget *parent)
 
 PanelWindow::~PanelWindow() = default;
 
+QAbstractButton *PanelWindow::portButton(int port) const
+{
+    return controlOf<QAbstractButton>(controls_, port == 1 ? "com1" : "com2");
+}
+
 void PanelWindow::setWarningPresenter(std::function<void(const QString &)> present)
 {
     presentWarning_ = std::move(present);
@@ -98,7 +103,6 @@ void PanelWindow::setOuterHeight(int twips)
 
 void PanelWindow::placeOnScreen()
 {
-    setOuterHeight(layout::kClientHeightTwips + twips::kFrameHeight);
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     move(startPosition(area, screen ? screen->availableGeometry() : area));

@@ -68,6 +68,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The option button of COM1 or COM2 in the settings frame.
+    QAbstractButton *portButton(int port) const;
     void connectControls();
     void connectSession();
     void placeOnScreen();

@@ -19,9 +19,6 @@ constexpr const char *kChooseDevice = "Choose device…";
 constexpr const char *kChooseDeviceFor = "Choose device for COM%1…";
 constexpr const char *kChooseDeviceWhat = "Choose which device or device server COM%1 is";
 
-// The option buttons of the two ports.
-constexpr const char *kPortButtons[] = {"com1", "com2"};
-
 } // namespace
 
 QIcon PanelWindow::appIcon()
@@ -76,8 +73,7 @@ DeviceDialog *PanelWindow::openDeviceDialog(int port)
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const int port = dialog->port();
         // The option button shows the port chosen, as a click on it would.
-        if (auto *b = qobject_cast<QAbstractButton *>(control(QStringLiteral("com%1").arg(port))))
-            b->setChecked(true);
+        portButton(port)->setChecked(true);
         session_.chooseDevice(port, dialog->device());
     });
     deviceDialog_ = dialog;
@@ -88,8 +84,7 @@ DeviceDialog *PanelWindow::openDeviceDialog(int port)
 void PanelWindow::connectPortMenus()
 {
     for (int port = 1; port <= 2; ++port) {
-        QWidget *button = control(QString::fromLatin1(kPortButtons[port - 1]));
-        Q_ASSERT(button);
+        QWidget *button = portButton(port);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QWidget::customContextMenuRequested, this,
                 [this, port, button](const QPoint &at) { showPortMenu(port, button, at); });
@@ -102,7 +97,7 @@ bool PanelWindow::portMenuKey(QObject *watched, const QKeyEvent *key)
     if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::ShiftModifier)
         return false;
     for (int port = 1; port <= 2; ++port) {
-        QWidget *button = control(QString::fromLatin1(kPortButtons[port - 1]));
+        QWidget *button = portButton(port);
         if (watched == button) {
             showPortMenu(port, button, button->rect().center());
             return true;

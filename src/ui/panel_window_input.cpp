@@ -52,8 +52,9 @@ void PanelWindow::connectControls()
     connect(button("end"), &QAbstractButton::clicked, &session_, &PanelSession::end);
     // clicked, not toggled: choosing the port that is already marked tries it again, which is
     // how an operator recovers once the adapter is back.
-    connect(button("com1"), &QAbstractButton::clicked, this, [this] { session_.choosePort(1); });
-    connect(button("com2"), &QAbstractButton::clicked, this, [this] { session_.choosePort(2); });
+    for (int port = 1; port <= 2; ++port)
+        connect(portButton(port), &QAbstractButton::clicked, this,
+                [this, port] { session_.choosePort(port); });
     connect(button("speed-19200"), &QAbstractButton::clicked, this,
             [this] { session_.chooseSpeed(19200); });
     connect(button("speed-9600"), &QAbstractButton::clicked, this,
