@@ -166,21 +166,19 @@ void DeviceDialog::refresh()
     const QString typedNow = device();
     adapters_->clear();
     const QList<Adapter> found = find_ ? find_() : QList<Adapter>{};
+    QTreeWidgetItem *current = nullptr; // the port's device now, by either of its names
     for (const Adapter &a : found) {
         auto *item = new QTreeWidgetItem(
             adapters_, {a.device, a.description, a.manufacturer, a.serialNumber, a.stableName});
         item->setData(0, Qt::UserRole, a.preferredName());
+        if (!current && (a.device == typedNow || a.stableName == typedNow))
+            current = item;
     }
     adapters_->setVisible(!found.isEmpty());
     none_->setVisible(found.isEmpty());
-    // The adapter that is the port's device now, by either of its names, shows as picked.
-    for (int i = 0; i < adapters_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = adapters_->topLevelItem(i);
-        if (item->text(0) == typedNow || item->text(4) == typedNow) {
-            const QSignalBlocker quiet(adapters_);
-            adapters_->setCurrentItem(item);
-            break;
-        }
+    if (current) {
+        const QSignalBlocker quiet(adapters_);
+        adapters_->setCurrentItem(current);
     }
 }
 
