@@ -6,12 +6,9 @@
 // command shows. Not a test: it takes ten minutes by default (make soak).
 //
 // Usage: odra-soak [--minutes M] [--noise BYTES_PER_SECOND] [--sim PATH] [--log PATH]
+#include "live_panel.h"
+#include "proc_stats.h"
 #include "recording_line.h"
-
-#include "core/kernel_scheduler.h"
-#include "line/device_map.h"
-#include "session/panel_session.h"
-#include "ui/panel_window.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -105,13 +102,7 @@ Parsed parse(QCommandLineParser &cli, Options *o)
 
 double rssMegabytes()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
+    return double(bench::residentKb()) / 1024;
 }
 
 // A press or release of the left button, delivered as the window system delivers it: through
@@ -168,20 +159,11 @@ int main(int argc, char *argv[])
 
     // The real panel, full height, on the program's own timers, its COM1 the simulator's line.
     // Warnings are kept for the report instead of shown.
-    const auto scheduler = makeEventLoopScheduler();
-    RecordingLine line;
-    DeviceMap devices;
-    devices.setGiven(1, device);
-    PanelSession session(*scheduler, line, devices);
-    QStringList warnings;
-    QObject::connect(&session, &PanelSession::warning,
-                     [&warnings](const QString &text) { warnings << text; });
-    PanelWindow window(session);
-    window.setWarningPresenter([](const QString &) {});
-    session.start();
-    session.openExtendedView();
-    session.openFullView();
-    window.show();
+    BasicLivePanel<RecordingLine> panel(device);
+    PanelSession &session = *panel.session;
+    PanelWindow &window = *panel.window;
+    RecordingLine &line = panel.line;
+    const QStringList &warnings = panel.warnings;
     if (!session.portOpen()) {
         qCWarning(lcSoak, "the panel could not open %s", qUtf8Printable(device));
         return 1;
@@ -232,7 +214,7 @@ int main(int argc, char *argv[])
     wait(1000);
     const double rssStart = rssMegabytes();
     double rssMost = rssStart;
-    const qint64 pressedAt = scheduler->nowMs();
+    const qint64 pressedAt = panel.scheduler->nowMs();
     mouse(arrow, QEvent::MouseButtonPress);
 
     QTimer progress;
@@ -251,7 +233,7 @@ int main(int argc, char *argv[])
 
     const double rssEnd = rssMegabytes();
     rssMost = std::max(rssMost, rssEnd);
-    const qint64 releasedAt = scheduler->nowMs();
+    const qint64 releasedAt = panel.scheduler->nowMs();
     mouse(arrow, QEvent::MouseButtonRelease);
     const qint64 holdMs = releasedAt - pressedAt;
     checker.stop();
