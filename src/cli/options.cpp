@@ -2,10 +2,11 @@
 #include "cli/options.h"
 
 #include "cli/suggest.h"
+#include "line/device_address.h"
 #include "line/device_map.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -79,14 +80,15 @@ bool toMs(const QString &text, int least, int *out)
 }
 
 // The device a port names, as far as can be told without opening it: a symbolic link
-// (/dev/serial/by-id/...) and the device it points to are one port.
+// (/dev/serial/by-id/...) and the device it points to are one port, found as the serial line
+// finds the node it locks.
 QString deviceOf(const QString &port)
 {
     DeviceMap devices;
     const int com = comPortNumber(port);
     const QString device = com ? devices.device(com) : port;
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    return canonical.isEmpty() ? device : canonical;
+    const QString node = deviceNode(QFile::encodeName(device));
+    return node.isEmpty() ? device : node;
 }
 
 QString unknownCommand(const QString &name)
