@@ -14,7 +14,7 @@
 
 class Line;
 class Scheduler;
-class WindowTimer;
+class PeriodicTimer;
 
 // One command to one port: the panel's session on a line of its own, started on that port and
 // given the command as the panel's button (or its command box) gives it, then watched until the
@@ -86,7 +86,7 @@ private:
     DeviceMap devices_;
     PanelSession session_;
     const Request request_;
-    std::unique_ptr<WindowTimer> deadline_, release_;
+    std::unique_ptr<PeriodicTimer> deadline_, release_;
 
     Result result_;
     int number_ = 1; // the session's port: 1 or 2, or 1 given a device of its own

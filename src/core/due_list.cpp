@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-class DueList::Timer final : public WindowTimer
+class DueList::Timer final : public PeriodicTimer
 {
 public:
     Timer(DueList *owner, int intervalMs)
@@ -60,7 +60,7 @@ DueList::~DueList()
         t->owner_ = nullptr;
 }
 
-std::unique_ptr<WindowTimer> DueList::createTimer(int intervalMs)
+std::unique_ptr<PeriodicTimer> DueList::createTimer(int intervalMs)
 {
     auto t = std::make_unique<Timer>(this, intervalMs);
     timers_.push_back(t.get());

@@ -30,7 +30,7 @@ public:
     DueList(const DueList &) = delete;
     DueList &operator=(const DueList &) = delete;
 
-    std::unique_ptr<WindowTimer> createTimer(int intervalMs);
+    std::unique_ptr<PeriodicTimer> createTimer(int intervalMs);
 
     // The earliest due time of an enabled timer, or -1 when none runs.
     qint64 nextDue() const;

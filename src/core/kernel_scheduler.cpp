@@ -49,7 +49,7 @@ KernelScheduler::~KernelScheduler()
 #endif
 }
 
-std::unique_ptr<WindowTimer> KernelScheduler::createTimer(int intervalMs)
+std::unique_ptr<PeriodicTimer> KernelScheduler::createTimer(int intervalMs)
 {
     return timers_.createTimer(intervalMs);
 }

@@ -22,7 +22,7 @@ public:
     // False when the kernel timer could not be made (then use QtScheduler).
     bool isValid() const { return fd_ >= 0; }
 
-    std::unique_ptr<WindowTimer> createTimer(int intervalMs) override;
+    std::unique_ptr<PeriodicTimer> createTimer(int intervalMs) override;
     qint64 nowMs() const override;
 
 private:

@@ -11,7 +11,7 @@ QtScheduler::QtScheduler() : timers_([this] { return nowNs(); }, [this] { setWak
 
 QtScheduler::~QtScheduler() = default;
 
-std::unique_ptr<WindowTimer> QtScheduler::createTimer(int intervalMs)
+std::unique_ptr<PeriodicTimer> QtScheduler::createTimer(int intervalMs)
 {
     return timers_.createTimer(intervalMs);
 }

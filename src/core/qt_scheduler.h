@@ -16,7 +16,7 @@ public:
     QtScheduler();
     ~QtScheduler() override;
 
-    std::unique_ptr<WindowTimer> createTimer(int intervalMs) override;
+    std::unique_ptr<PeriodicTimer> createTimer(int intervalMs) override;
     qint64 nowMs() const override;
 
 private:

@@ -6,8 +6,9 @@
 #include <functional>
 #include <memory>
 
-// The panel's timers. Every timer of the panel is a WindowTimer made by a Scheduler, so the
-// whole program runs the same on the event loop's clock and on a test's manual clock.
+// The engine's timers. Every timer, the panel's, odra's and the service's, is a PeriodicTimer
+// made by a Scheduler, so that every program runs the same on the event loop's clock and on a
+// test's manual clock.
 //
 // Semantics shared by every implementation:
 //  - a timer is periodic until disabled; its ticks are scheduled from the moment it was armed,
@@ -16,10 +17,10 @@
 //  - setting the interval of a running timer starts its count anew;
 //  - disabling cancels; disabling then enabling starts the count anew;
 //  - ticks due at the same instant fire in the order the timers were (re)armed.
-class WindowTimer
+class PeriodicTimer
 {
 public:
-    virtual ~WindowTimer() = default;
+    virtual ~PeriodicTimer() = default;
 
     virtual void setInterval(int ms) = 0;
     virtual int interval() const = 0;
@@ -46,7 +47,7 @@ public:
     virtual ~Scheduler() = default;
 
     // A new timer, disabled, with the given interval in milliseconds.
-    virtual std::unique_ptr<WindowTimer> createTimer(int intervalMs) = 0;
+    virtual std::unique_ptr<PeriodicTimer> createTimer(int intervalMs) = 0;
 
     // Milliseconds on this scheduler's clock; only differences are meaningful.
     virtual qint64 nowMs() const = 0;

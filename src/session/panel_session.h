@@ -98,11 +98,11 @@ public:
     protocol::ArrowSpeed arrowSpeed() const { return arrowSpeed_; }
     qint64 pressureValue() const { return pressureValue_; }
     // The four timers by role.
-    const WindowTimer &repeat() const { return *repeat_; }
-    const WindowTimer &replyWindow() const { return *replyWindow_; }
-    const WindowTimer &settingsClose() const { return *settingsClose_; }
-    const WindowTimer &displayClear() const { return *displayClear_; }
-    const WindowTimer &keyRelease() const { return *keyRelease_; }
+    const PeriodicTimer &repeat() const { return *repeat_; }
+    const PeriodicTimer &replyWindow() const { return *replyWindow_; }
+    const PeriodicTimer &settingsClose() const { return *settingsClose_; }
+    const PeriodicTimer &displayClear() const { return *displayClear_; }
+    const PeriodicTimer &keyRelease() const { return *keyRelease_; }
 
 signals:
     void transmitLineChanged(const QString &line);
@@ -147,9 +147,9 @@ private:
     Line &line_;
     DeviceMap &devices_;
 
-    std::unique_ptr<WindowTimer> repeat_, replyWindow_, settingsClose_, displayClear_;
+    std::unique_ptr<PeriodicTimer> repeat_, replyWindow_, settingsClose_, displayClear_;
     // A key release waiting out its grace, and the button it releases.
-    std::unique_ptr<WindowTimer> keyRelease_;
+    std::unique_ptr<PeriodicTimer> keyRelease_;
     const protocol::Command *keyReleasing_ = nullptr;
 
     QString lastCommand_;

@@ -73,7 +73,7 @@ void SessionLineTest::startUp()
     QVERIFY(!s.settingsOpen());
     QCOMPARE(s.view(), PanelSession::View::Opened);
 
-    for (const WindowTimer *t :
+    for (const PeriodicTimer *t :
          {&s.repeat(), &s.replyWindow(), &s.settingsClose(), &s.displayClear()})
         QVERIFY(!t->isEnabled());
     QCOMPARE(f.clock.nextDueMs(), -1);

@@ -5,7 +5,7 @@
 
 ManualClock::ManualClock() : timers_([this] { return now_; }, {}) {}
 
-std::unique_ptr<WindowTimer> ManualClock::createTimer(int intervalMs)
+std::unique_ptr<PeriodicTimer> ManualClock::createTimer(int intervalMs)
 {
     return timers_.createTimer(intervalMs);
 }

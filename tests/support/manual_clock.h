@@ -11,7 +11,7 @@ class ManualClock final : public Scheduler
 public:
     ManualClock();
 
-    std::unique_ptr<WindowTimer> createTimer(int intervalMs) override;
+    std::unique_ptr<PeriodicTimer> createTimer(int intervalMs) override;
     qint64 nowMs() const override { return now_ / kNanosecondsPerMs; }
 
     // Moves the clock forward by ms, delivering every tick due up to and including the new time
