@@ -2,9 +2,6 @@
 #include "line/network_line.h"
 
 #include "core/scheduler.h"
-
-#include <QTimer>
-
 #include "line/com_port_control.h"
 
 #include <QDeadlineTimer>
