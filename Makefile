@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 # What `make install` and `make package` build and install: the programs and their manual pages.
-PROGRAMS := odra-control odra odra-projector-sim odra-man
+PROGRAMS := odra-control odra odra-projector-sim odrad odra-man
 
 .PHONY: all deps configure build run test test-sanitize fuzz soak bench install package \
 	screenshots clean
