@@ -147,8 +147,9 @@ void LineOwner::opened()
     retryMs_ = kFirstRetryMs;
     lastFailure_.clear();
     setLineState(LineState::Up);
-    // Fresh state at once, then at the configured pace.
-    statusDue_ = lampDue_ = true;
+    // Fresh state at once, then at the configured pace; 0 asks only on a client's demand.
+    statusDue_ = config_.pollStatusS > 0;
+    lampDue_ = config_.pollLampS > 0;
     statusPoll_->setEnabled(config_.pollStatusS > 0);
     lampPoll_->setEnabled(config_.pollLampS > 0);
     pollIfIdle();

@@ -295,7 +295,7 @@ void PjlinkDevice::withFresh(Reading reading, const pjlink::Command &c, const Re
     }
     request.timeoutMs = kQueryTimeoutMs;
     const qint64 askedAt = scheduler_.nowMs();
-    owner_.submit(request, [this, reading, c, reply, then, askedAt](const RequestResult &) {
+    submit(request, [this, reading, c, reply, then, askedAt](const RequestResult &) {
         // The owner has taken what the answer says: a reading heard since the question is the
         // answer.
         const ProjectorState &state = owner_.state();
@@ -331,11 +331,20 @@ void PjlinkDevice::sendAll(std::vector<const protocol::Command *> commands,
         return reply(pjlink::reply(c, Code::Ok));
     const protocol::Command *first = commands.front();
     commands.erase(commands.begin());
-    owner_.submit(ProjectorRequest::of(*first),
+    submit(ProjectorRequest::of(*first),
                   [this, commands, c, reply](const RequestResult &result) {
                       if (result.answered() && result.answer.acknowledged())
                           sendAll(commands, c, reply);
                       else
                           reply(pjlink::reply(c, Code::ProjectorFailure));
                   });
+}
+
+void PjlinkDevice::submit(const ProjectorRequest &request, RequestQueue::Done then)
+{
+    std::weak_ptr<bool> alive = alive_;
+    owner_.submit(request, [alive, then](const RequestResult &result) {
+        if (!alive.expired())
+            then(result);
+    });
 }

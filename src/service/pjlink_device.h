@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class LineOwner;
@@ -58,7 +59,10 @@ private:
     // then() when the projector is on; ERR3 in any other power state.
     void whenOn(const pjlink::Command &command, const Reply &reply, Then then);
     bool isFresh(Reading reading) const;
+    // Through the owner's queue; then() only while this device still exists.
+    void submit(const ProjectorRequest &request, RequestQueue::Done then);
 
     Scheduler &scheduler_;
     LineOwner &owner_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

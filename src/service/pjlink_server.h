@@ -19,7 +19,7 @@ class PjlinkServer final : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxClients = 16;
+    static constexpr int kMaxClients = 32;
 
     PjlinkServer(Scheduler &scheduler, LineOwner &owner, LoginLimiter &limiter,
                  QObject *parent = nullptr);
