@@ -7,6 +7,7 @@
 #include "service/line_owner.h"
 #include "service/pjlink_device.h"
 
+#include <QLoggingCategory>
 #include <QtTest>
 
 namespace {
