@@ -36,18 +36,20 @@ static_assert(kPowerStateNames.size() == size_t(PowerState::StandByLampFail) + 1
 constexpr std::array<std::string_view, 4> kInputCommands = {"input-1", "input-2", "input-3",
                                                             "input-lan"};
 
-// A setting topic: the command for ON and for OFF, and the query that shows its effect.
+// A setting topic: the command for ON and for OFF, and the query that shows its effect: a
+// catalogue command, or the projector's own query where the catalogue has no button for it.
 struct Switch
 {
     std::string_view topic;
     std::string_view on, off;
-    std::string_view query; // empty: the projector has no query for it
+    std::string_view query;      // empty: none
+    std::string_view typedQuery; // empty: none
 };
 constexpr Switch kSwitches[] = {
-    {"power/set", "power-on", "power-off", "status"},
-    {"picture-mute/set", "no-show-on", "no-show-off", {}},
-    {"sound-mute/set", "sound-mute-on", "sound-mute-off", {}},
-    {"freeze/set", "freeze-on", "freeze-off", {}},
+    {"power/set", "power-on", "power-off", "status", {}},
+    {"picture-mute/set", "no-show-on", "no-show-off", {}, "CRA"},
+    {"sound-mute/set", "sound-mute-on", "sound-mute-off", {}, "CRA"},
+    {"freeze/set", "freeze-on", "freeze-off", {}, {}},
 };
 
 QByteArray onOff(bool on)
@@ -235,6 +237,11 @@ Command readCommand(QStringView topic, const QByteArray &payload, SendPolicy sen
         Command c{{request(word == "ON" ? s.on : s.off)}, {}};
         if (!s.query.empty())
             c.requests.append(request(s.query));
+        if (!s.typedQuery.empty()) {
+            ProjectorRequest query;
+            query.text = text(s.typedQuery);
+            c.requests.append(query);
+        }
         return c;
     }
     return failed(QStringLiteral("no command topic \"%1\"").arg(topic));

@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: MIT
+#include "mosquitto_process.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+QString broker()
+{
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+    return found.isEmpty() ? QStringLiteral("/usr/sbin/mosquitto") : found;
+}
+
+bool listening(quint16 port)
+{
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    return probe.waitForConnected(200);
+}
+
+} // namespace
+
+MosquittoProcess::~MosquittoProcess()
+{
+    kill();
+}
+
+bool MosquittoProcess::available()
+{
+    return QFile::exists(broker()) &&
+           !QStandardPaths::findExecutable(QStringLiteral("mosquitto_sub")).isEmpty();
+}
+
+bool MosquittoProcess::start()
+{
+    kill();
+    if (port_ == 0) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return false;
+        port_ = probe.serverPort();
+    }
+    const QString config = dir_.filePath(QStringLiteral("mosquitto.conf"));
+    QFile file(config);
+    if (!dir_.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.write(QStringLiteral("listener %1 127.0.0.1\n"
+                              "allow_anonymous true\n"
+                              "persistence false\n"
+                              "log_dest stderr\n"
+                              "log_type error\nlog_type warning\nlog_type notice\n")
+                   .arg(port_)
+                   .toUtf8());
+    file.close();
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(dir_.filePath(QStringLiteral("mosquitto.log")),
+                                   QIODevice::Append);
+    process_.start(broker(), {QStringLiteral("-c"), config});
+    if (!process_.waitForStarted(5000))
+        return false;
+    QElapsedTimer t;
+    t.start();
+    while (!listening(port_)) {
+        // A port still held by the killed broker's connections frees itself shortly.
+        if (process_.state() == QProcess::NotRunning) {
+            if (t.elapsed() > 20000)
+                return false;
+            QTest::qWait(200);
+            process_.start(broker(), {QStringLiteral("-c"), config});
+            process_.waitForStarted(5000);
+            continue;
+        }
+        if (t.elapsed() > 20000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+void MosquittoProcess::kill()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+QByteArray MosquittoProcess::log() const
+{
+    QFile file(dir_.filePath(QStringLiteral("mosquitto.log")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool MosquittoProcess::publish(const QString &topic, const QByteArray &payload, bool retain) const
+{
+    QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                     QString::number(port_), QStringLiteral("-q"), QStringLiteral("1"),
+                     QStringLiteral("-t"), topic};
+    // Any bytes through standard input; an empty payload is -n, which -s would refuse.
+    args << (payload.isEmpty() ? QStringLiteral("-n") : QStringLiteral("-s"));
+    if (retain)
+        args << QStringLiteral("-r");
+    QProcess pub;
+    pub.start(QStringLiteral("mosquitto_pub"), args);
+    pub.write(payload);
+    pub.closeWriteChannel();
+    return pub.waitForFinished(10000) && pub.exitStatus() == QProcess::NormalExit &&
+           pub.exitCode() == 0;
+}
+
+MqttSubscriber::~MqttSubscriber()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool MqttSubscriber::start(quint16 port, const QStringList &filters)
+{
+    QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                     QString::number(port), QStringLiteral("-v")};
+    for (const QString &f : filters)
+        args << QStringLiteral("-t") << f;
+    process_.start(QStringLiteral("mosquitto_sub"), args);
+    return process_.waitForStarted(5000);
+}
+
+void MqttSubscriber::readAll()
+{
+    pending_ += process_.readAllStandardOutput();
+    qsizetype end;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        lines_ << pending_.left(end);
+        pending_.remove(0, end + 1);
+    }
+}
+
+QList<QByteArray> MqttSubscriber::lines()
+{
+    readAll();
+    return lines_;
+}
+
+bool MqttSubscriber::waitFor(const QString &topic, const QByteArray &payload, int timeoutMs,
+                             qsizetype from)
+{
+    const QByteArray wanted = topic.toUtf8() + ' ' + payload;
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        readAll();
+        for (qsizetype i = from; i < lines_.size(); ++i) {
+            if (lines_.at(i) == wanted)
+                return true;
+        }
+        if (t.elapsed() > timeoutMs || process_.state() == QProcess::NotRunning)
+            return false;
+        process_.waitForReadyRead(100);
+    }
+}
+
+QByteArray MqttSubscriber::last(const QString &topic)
+{
+    const QByteArray prefix = topic.toUtf8() + ' ';
+    const QList<QByteArray> all = lines();
+    for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        if (it->startsWith(prefix))
+            return it->mid(prefix.size());
+    }
+    return {};
+}
