@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 # What `make install` and `make package` build and install: the programs and their manual pages.
-PROGRAMS := odra-control odra odra-projector-sim odra-man
+PROGRAMS := odra-control odra odra-projector-sim odrad odra-man
 
 .PHONY: all deps configure build run test test-sanitize fuzz soak bench install package \
 	screenshots clean
@@ -15,7 +15,7 @@ all: build
 
 # What building and testing need; fuzzing and packaging add their own tools below.
 deps:
-	@scripts/install-deps build
+	@ODRA_BUILD=$(BUILD) scripts/install-deps build
 
 # CMake re-runs itself when its files change; configure by hand only for a new build directory
 # or new flags.
@@ -37,7 +37,8 @@ test: build
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (leaks included),
 # in its own build, of the programs and tests only. Debug: quicker to compile, and Qt's assertions
 # on.
-test-sanitize: deps
+test-sanitize:
+	@ODRA_BUILD=build-sanitize scripts/install-deps build
 	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DODRA_SANITIZE=ON -DODRA_WERROR=ON \
 	  -DODRA_TOOLS=OFF \
 	  $(CMAKE_FLAGS) >/dev/null
@@ -48,7 +49,7 @@ test-sanitize: deps
 # build-fuzz/corpus, the seeds in fuzz/corpus stay as they are; a failing input is kept in
 # build-fuzz/artifacts and its log in build-fuzz/<target>.log.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_telnet fuzz_session
+FUZZ_TARGETS := fuzz_traffic fuzz_decoder fuzz_telnet fuzz_session fuzz_pjlink
 fuzz:
 	@scripts/install-deps fuzz
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

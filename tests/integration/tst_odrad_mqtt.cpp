@@ -48,7 +48,7 @@ public:
         process.setStandardErrorFile(dir.filePath(hostId + QStringLiteral(".log")),
                                      QIODevice::Append);
         logName = dir.filePath(hostId + QStringLiteral(".log"));
-        process.start(QString::fromLocal8Bit(qgetenv("ODRA_DAEMON")),
+        process.start(QString::fromLocal8Bit(qgetenv("ODRAD")),
                       {QStringLiteral("--config"), file.fileName()});
         return process.waitForStarted(5000);
     }
@@ -123,7 +123,7 @@ void TestOdradMqtt::initTestCase()
 {
     if (!MosquittoProcess::available())
         QSKIP("mosquitto and mosquitto-clients are not installed (scripts/install-deps)");
-    QVERIFY2(!qEnvironmentVariableIsEmpty("ODRA_DAEMON"), "ODRA_DAEMON names odrad");
+    QVERIFY2(!qEnvironmentVariableIsEmpty("ODRAD"), "ODRAD names odrad");
     QVERIFY(broker.start());
     QVERIFY(sims.start({"--count", "3", "--countdown", "1"}, 3));
     QVERIFY(plugIn());

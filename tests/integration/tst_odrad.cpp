@@ -1,0 +1,332 @@
+// SPDX-License-Identifier: MIT
+// odrad as a separate process, its projector the simulator on a pseudo-terminal: driven by an
+// independent PJLink client (the npm package "pjlink", run by node) and by raw sockets that
+// misbehave. Bounds are generous: these prove the parts fit, not the timing.
+#include "projector_sim_process.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 20000;
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The npm package's folder, installed by scripts/install-deps into the build.
+QString pjlinkModules()
+{
+    for (const QByteArray &dir : qgetenv("ODRA_NPM_DIRS").split(':'))
+        if (QFileInfo::exists(QString::fromLocal8Bit(dir) + QStringLiteral("/pjlink/package.json")))
+            return QString::fromLocal8Bit(dir);
+    return QString();
+}
+
+// odrad on a configuration of one projector, until it listens.
+struct Odrad
+{
+    QTemporaryDir dir;
+    QProcess process;
+    quint16 port = freePort();
+
+    bool start(const QString &device, const QString &extra = QString())
+    {
+        QFile conf(dir.filePath(QStringLiteral("odrad.conf")));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write(QStringLiteral("[hall]\ndevice = %1\nname = Hall\npjlink-listen = "
+                                  "127.0.0.1:%2\npoll-status = 1\n%3")
+                       .arg(device)
+                       .arg(port)
+                       .arg(extra)
+                       .toUtf8());
+        conf.close();
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start(QString::fromLocal8Bit(qgetenv("ODRAD")),
+                      {QStringLiteral("--config"), conf.fileName()});
+        if (!process.waitForStarted(kWait))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < kWait && process.state() == QProcess::Running) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            if (probe.waitForConnected(500))
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    ~Odrad()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+// A raw client: connected, greeting read.
+std::unique_ptr<QTcpSocket> connectRaw(quint16 port, QByteArray *greeting = nullptr)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    if (!socket->waitForConnected(kWait))
+        return nullptr;
+    QElapsedTimer t;
+    t.start();
+    while (!socket->bytesAvailable() && t.elapsed() < kWait)
+        socket->waitForReadyRead(200);
+    const QByteArray line = socket->readAll();
+    if (greeting)
+        *greeting = line;
+    return socket;
+}
+
+// One command, its reply (up to its CR).
+QByteArray ask(QTcpSocket &socket, const QByteArray &line, int waitMs = kWait)
+{
+    socket.write(line);
+    QByteArray reply;
+    QElapsedTimer t;
+    t.start();
+    while (!reply.endsWith('\r') && t.elapsed() < waitMs &&
+           socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(100);
+        reply += socket.readAll();
+    }
+    return reply;
+}
+
+bool closedWithin(QTcpSocket &socket, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (socket.state() == QAbstractSocket::ConnectedState && t.elapsed() < ms) {
+        socket.waitForReadyRead(100);
+        socket.readAll();
+    }
+    return socket.state() != QAbstractSocket::ConnectedState;
+}
+
+} // namespace
+
+class TestOdrad : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pjlinkClient_data();
+    void pjlinkClient();
+    void misbehavingClients();
+    void projectorSilent();
+    void projectorUnpluggedAndBack();
+    void sigtermDuringCommand();
+};
+
+void TestOdrad::pjlinkClient_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::newRow("no password") << QString();
+    QTest::newRow("password") << QStringLiteral("s3cret");
+}
+
+// The whole round as a control system makes it: a projector warmed up, switched, muted,
+// asked, and cooled down again.
+void TestOdrad::pjlinkClient()
+{
+    QFETCH(QString, password);
+    const QString modules = pjlinkModules();
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    if (modules.isEmpty() || node.isEmpty())
+        QSKIP("the npm package pjlink is not installed: scripts/install-deps could not install "
+              "it (node, npm or the registry missing)");
+
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--countdown"), QStringLiteral("2")}));
+    Odrad odrad;
+    QVERIFY(odrad.start(
+        sim.devicePath(),
+        password.isEmpty() ? QString() : QStringLiteral("pjlink-password = %1\n").arg(password)));
+
+    const auto run = [&](const QString &pass, const QByteArray &steps) {
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("NODE_PATH"), modules);
+        client.setProcessEnvironment(env);
+        client.start(node, {QFINDTESTDATA("pjlink_client.js"), QString::number(odrad.port),
+                            pass.isEmpty() ? QStringLiteral("-") : pass, QString::fromUtf8(steps)});
+        client.waitForFinished(60000);
+        QList<QJsonObject> results;
+        for (const QByteArray &line : client.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty())
+                results.append(QJsonDocument::fromJson(line).object());
+        qInfo().noquote() << "pjlink client:" << client.readAllStandardError();
+        return results;
+    };
+
+    const QList<QJsonObject> r = run(password, R"([
+        ["getPowerState"], ["getName"], ["getClass"], ["getInputs"],
+        ["powerOn"], ["getPowerState"], ["waitPower", 1, 20000],
+        ["setInput", 12], ["getInput"], ["setMute", true, true], ["getMute"],
+        ["getLamps"], ["getErrors"],
+        ["powerOff"], ["getPowerState"], ["waitPower", 0, 20000]])");
+    for (const QJsonObject &o : r)
+        qInfo().noquote() << QJsonDocument(o).toJson(QJsonDocument::Compact);
+    QCOMPARE(r.size(), 16);
+    for (const QJsonObject &o : r)
+        QVERIFY2(o.value(QLatin1String("err")).isNull(), qPrintable(o.value("step").toString()));
+    QCOMPARE(r[0]["value"].toInt(), 0);
+    QCOMPARE(r[1]["value"].toString(), QStringLiteral("Hall"));
+    QCOMPARE(r[2]["value"].toInt(), 1);
+    QCOMPARE(r[5]["value"].toInt(), 3); // warming up
+    QCOMPARE(r[6]["value"].toInt(), 1);
+    QCOMPARE(r[8]["value"].toObject()["channel"].toInt(), 2);
+    QCOMPARE(r[10]["value"].toObject()["audio"].toBool(), true);
+    QCOMPARE(r[10]["value"].toObject()["video"].toBool(), true);
+    const QJsonObject lamp = r[11]["value"].toArray().at(0).toObject();
+    QVERIFY(lamp["hours"].toInt() >= 1234);
+    QVERIFY(lamp["on"].toBool());
+    QCOMPARE(r[14]["value"].toInt(), 2); // cooling down
+    QCOMPARE(r[15]["value"].toInt(), 0);
+    // The projector heard exactly what the client asked for, as its own commands.
+    const QByteArray heard = sim.log();
+    for (const char *code : {"C00", "C06", "C0D", "C0B", "C01"})
+        QVERIFY2(heard.contains(code), code);
+
+    if (!password.isEmpty()) {
+        const QList<QJsonObject> wrong = run(QStringLiteral("guess"), R"([["getPowerState"]])");
+        QCOMPARE(wrong.size(), 1);
+        QVERIFY(!wrong[0]["err"].isNull());
+        odrad.process.waitForReadyRead(1000);
+        QVERIFY(odrad.process.readAllStandardError().contains("wrong PJLink password from"));
+    }
+}
+
+// A client that says nothing, one that sends a byte at a time, garbage and an overlong line:
+// none of them keeps another client from its answers; the overlong one is closed at once.
+void TestOdrad::misbehavingClients()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start());
+    Odrad odrad;
+    QVERIFY(odrad.start(sim.devicePath()));
+
+    auto silent = connectRaw(odrad.port);
+    auto slow = connectRaw(odrad.port);
+    auto garbage = connectRaw(odrad.port);
+    auto overlong = connectRaw(odrad.port);
+    QVERIFY(silent && slow && garbage && overlong);
+    garbage->write(QByteArray("\x00\xff\x1b[2J\r%1P\x01WR ?\r", 14));
+    overlong->write("%1NAME " + QByteArray(129, 'x') + '\r');
+    QVERIFY(closedWithin(*overlong, kWait));
+
+    // Twenty clients asking at once, while the slow one dribbles.
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 20; ++i) {
+        clients.push_back(connectRaw(odrad.port));
+        QVERIFY(clients.back());
+    }
+    for (int round = 0; round < 3; ++round) {
+        slow->write(QByteArray(1, "%1POWR ?\r"[round]));
+        for (auto &c : clients)
+            c->write("%1POWR ?\r");
+        for (auto &c : clients)
+            QCOMPARE(ask(*c, QByteArray()), QByteArray("%1POWR=0\r"));
+    }
+    QVERIFY(silent->state() == QAbstractSocket::ConnectedState);
+    // An unknown command and one of class 2 the projector cannot do.
+    QCOMPARE(ask(*clients[0], "%1XXXX ?\r"), QByteArray("%1XXXX=ERR1\r"));
+    QCOMPARE(ask(*clients[0], "%2INPT ?\r"), QByteArray("%2INPT=ERR1\r"));
+    QCOMPARE(ask(*clients[0], "%1INPT 11\r"), QByteArray("%1INPT=ERR3\r")); // in stand-by
+}
+
+void TestOdrad::projectorSilent()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--silent")}));
+    Odrad odrad;
+    QVERIFY(odrad.start(sim.devicePath()));
+    auto client = connectRaw(odrad.port);
+    QVERIFY(client);
+    QCOMPARE(ask(*client, "%1POWR ?\r"), QByteArray("%1POWR=ERR4\r"));
+    QCOMPARE(ask(*client, "%1NAME ?\r"), QByteArray("%1NAME=Hall\r"));
+}
+
+// The projector's adapter pulled and plugged in again: ERR4 at once while it is away, answers
+// again once it is back, without a restart.
+void TestOdrad::projectorUnpluggedAndBack()
+{
+    QTemporaryDir links;
+    const QString device = links.filePath(QStringLiteral("projector"));
+    auto first = std::make_unique<ProjectorSimProcess>();
+    QVERIFY(first->start());
+    QVERIFY(QFile::link(first->devicePath(), device));
+    Odrad odrad;
+    QVERIFY(odrad.start(device));
+    auto client = connectRaw(odrad.port);
+    QVERIFY(client);
+    QCOMPARE(ask(*client, "%1POWR ?\r"), QByteArray("%1POWR=0\r"));
+
+    first.reset(); // unplugged
+    QFile::remove(device);
+    QElapsedTimer t;
+    t.start();
+    QByteArray reply;
+    while (reply != "%1POWR=ERR4\r" && t.elapsed() < kWait)
+        reply = ask(*client, "%1POWR ?\r");
+    QCOMPARE(reply, QByteArray("%1POWR=ERR4\r"));
+
+    ProjectorSimProcess second;
+    QVERIFY(second.start());
+    QVERIFY(QFile::link(second.devicePath(), device));
+    t.restart();
+    while (reply != "%1POWR=0\r" && t.elapsed() < 3 * kWait) {
+        QTest::qWait(200);
+        reply = ask(*client, "%1POWR ?\r");
+    }
+    QCOMPARE(reply, QByteArray("%1POWR=0\r"));
+}
+
+// SIGTERM while a command waits for the projector: odrad ends at once and in order, its port
+// and its lock file gone.
+void TestOdrad::sigtermDuringCommand()
+{
+    ProjectorSimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--latency"), QStringLiteral("3000")}));
+    Odrad odrad;
+    QVERIFY(odrad.start(sim.devicePath(), QStringLiteral("poll-status = 0\n")));
+    auto client = connectRaw(odrad.port);
+    QVERIFY(client);
+    client->write("%1POWR 1\r");
+    client->waitForBytesWritten(1000);
+    QTest::qWait(300);
+    ::kill(pid_t(odrad.process.processId()), SIGTERM);
+    QVERIFY(odrad.process.waitForFinished(kWait));
+    QCOMPARE(odrad.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(odrad.process.exitCode(), 0);
+    QVERIFY(closedWithin(*client, kWait));
+    QString name = sim.devicePath().mid(5);
+    name.replace(u'/', u'_');
+    for (const char *dir : {"/var/lock", "/run/lock"})
+        QVERIFY(!QFileInfo::exists(QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name));
+}
+
+QTEST_GUILESS_MAIN(TestOdrad)
+#include "tst_odrad.moc"
