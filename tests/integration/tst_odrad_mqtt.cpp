@@ -161,6 +161,7 @@ void TestOdradMqtt::publishesDiscoveryAndRetainedState()
     QVERIFY(watch.waitFor("odra/p1/power", "OFF"));
     QVERIFY(watch.waitFor("odra/p1/owner", "a"));
     QVERIFY(watch.waitFor("odra/p2/availability", "online"));
+    QVERIFY(eventually([&] { return !watch.last(kPowerConfig.arg("p1")).isEmpty(); }));
     const QByteArray config = watch.last(kPowerConfig.arg("p1"));
     QVERIFY2(config.contains(R"("command_topic":"~/power/set")"), config);
     QVERIFY2(config.contains(R"("topic":"odra/bridge/a/availability")"), config);
@@ -234,7 +235,7 @@ void TestOdradMqtt::brokerRestartRepublishes()
     QVERIFY(after.start(broker.port(), kEverything));
     QVERIFY(after.waitFor("odra/bridge/a/availability", "online", 90000));
     QVERIFY(after.waitFor("odra/p1/power-state", "on"));
-    QVERIFY(!after.last(kPowerConfig.arg("p1")).isEmpty());
+    QVERIFY(eventually([&] { return !after.last(kPowerConfig.arg("p1")).isEmpty(); }));
     QVERIFY(watch.start(broker.port(), kEverything));
     QVERIFY(watch.waitFor("odra/p1/availability", "online"));
 }
