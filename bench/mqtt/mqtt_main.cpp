@@ -41,6 +41,8 @@ public:
     {
         mosquitto_lib_init();
         mosq_ = mosquitto_new(nullptr, true, this);
+        // As odrad and the broker do: no wait for the delayed ACK of a message just sent.
+        mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
         mosquitto_message_callback_set(mosq_, [](mosquitto *, void *self, const mosquitto_message *m) {
             const qint64 now = bench::monoNs();
             auto *c = static_cast<Client *>(self);
@@ -187,14 +189,21 @@ void latency(const QString &odrad, bench::Report &report)
     far.addAutoReply("CRA\r", "00\r");
     far.addAutoReply("C1D\r", "\x06");
     Client client(broker.port());
-    client.subscribe("odra/p1/#");
+    client.subscribe("odra/#");
     Odrad d;
-    // Polled only on demand: the line is free whenever a command comes.
-    if (!client.ok() ||
-        !d.start(odrad, {far.devicePath()}, broker.port(), "poll-status = 0\npoll-lamp = 0\n",
-                 "off") ||
-        !client.waitFor("odra/p1/availability", "online", 0, 20000)) {
-        std::fprintf(stderr, "odra-bench-mqtt: odrad did not come up\n");
+    // Polled only on demand: the line is free whenever a command comes. The first answer makes
+    // the projector available.
+    const bool up =
+        client.ok() &&
+        d.start(odrad, {far.devicePath()}, broker.port(), "poll-status = 0\npoll-lamp = 0\n",
+                "off") &&
+        client.waitFor("odra/p1/owner", "bench", 0, 20000) &&
+        (client.publish("odra/p1/press", "status"),
+         client.waitFor("odra/p1/availability", "online", 0, 20000));
+    if (!up) {
+        std::fprintf(stderr, "odra-bench-mqtt: odrad did not come up; its log is in %s\n",
+                     qPrintable(d.dir.path()));
+        d.dir.setAutoRemove(false);
         return;
     }
     QThread::msleep(500);

@@ -47,6 +47,9 @@ MqttClient::MqttClient(Scheduler &scheduler, const MqttSettings &settings, const
     mosq_ = mosquitto_new(settings_.effectiveClientId().toUtf8().constData(), true, this);
     Q_ASSERT(mosq_); // only fails for want of memory, with a client id given
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A state change is several small messages in a row: with Nagle's algorithm the second
+    // would wait for the broker's delayed ACK of the first, some 40 ms.
+    mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(mosq_, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(mosq_, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(mosq_, &MqttClient::onMessage);

@@ -49,9 +49,12 @@ bool MosquittoProcess::start()
     QFile file(config);
     if (!dir_.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
+    // set_tcp_nodelay: a state change is several messages in a row, and the second would wait
+    // for the subscriber's delayed ACK of the first (some 40 ms) as the broker sends them.
     file.write(QStringLiteral("listener %1 127.0.0.1\n"
                               "allow_anonymous true\n"
                               "persistence false\n"
+                              "set_tcp_nodelay true\n"
                               "log_dest stderr\n"
                               "log_type error\nlog_type warning\nlog_type notice\n")
                    .arg(port_)
