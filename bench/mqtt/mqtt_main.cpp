@@ -137,10 +137,11 @@ struct Odrad
                           .arg(devices.at(i))
                           .arg(ports.at(i))
                           .arg(projectorKeys);
-        config += QStringLiteral("[mqtt]\nbroker = mqtt://127.0.0.1:%1\nhost-id = bench\n"
-                                 "discovery = %2\n")
-                      .arg(brokerPort)
-                      .arg(discovery);
+        if (brokerPort != 0)
+            config += QStringLiteral("[mqtt]\nbroker = mqtt://127.0.0.1:%1\nhost-id = bench\n"
+                                     "discovery = %2\n")
+                          .arg(brokerPort)
+                          .arg(discovery);
         QFile file(dir.filePath(QStringLiteral("odrad.conf")));
         if (!file.open(QIODevice::WriteOnly))
             return false;
@@ -248,8 +249,29 @@ void latency(const QString &odrad, bench::Report &report)
     report.add(st);
 }
 
+// odrad's CPU (% of a core) and peak RSS (kB) over seconds, once it runs steadily.
+struct Cost
+{
+    double cpuPercent = -1;
+    qint64 peakKb = 0;
+};
+Cost measure(pid_t pid, int seconds)
+{
+    const bench::ThreadTotals before = bench::processTotals(pid);
+    const qint64 t0 = bench::monoNs();
+    Cost c;
+    for (int s = 0; s < seconds; ++s) {
+        QThread::msleep(1000);
+        c.peakKb = qMax(c.peakKb, bench::residentKb(pid));
+    }
+    const bench::ThreadTotals after = bench::processTotals(pid);
+    c.cpuPercent = 100.0 * double(after.cpuNs - before.cpuNs) / double(bench::monoNs() - t0);
+    return c;
+}
+
 // Part two: count simulated projectors in one process, one odrad, one broker, polled every
-// 10 s; odrad's CPU and memory and the broker's traffic once everything is up.
+// 10 s; odrad's CPU and memory and the broker's traffic once everything is up, beside the same
+// odrad on the same projectors without MQTT.
 void scale(const QString &odrad, int count, int seconds, bench::Report &report)
 {
     MosquittoProcess broker;
@@ -258,6 +280,18 @@ void scale(const QString &odrad, int count, int seconds, bench::Report &report)
         std::fprintf(stderr, "odra-bench-mqtt: no broker or no %d simulators\n", count);
         return;
     }
+    constexpr unsigned long kSettleMs = 12000; // every projector polled once more since it came up
+    Cost without;
+    {
+        Odrad d;
+        if (!d.start(odrad, sims.devicePaths(), 0, "poll-status = 10\n", {})) {
+            std::fprintf(stderr, "odra-bench-mqtt: odrad did not start\n");
+            return;
+        }
+        QThread::msleep(kSettleMs + 8000);
+        without = measure(pid_t(d.process.processId()), seconds);
+    }
+
     Client client(broker.port());
     client.subscribe("odra/#");
     Odrad d;
@@ -273,32 +307,26 @@ void scale(const QString &odrad, int count, int seconds, bench::Report &report)
         return;
     }
     const double upMs = bench::nsToMs(bench::monoNs() - t0);
-    QThread::msleep(12000); // every projector polled once more since it came up
-
-    const pid_t pid = pid_t(d.process.processId());
+    QThread::msleep(kSettleMs);
     const size_t from = client.count();
-    const bench::ThreadTotals before = bench::processTotals(pid);
     const qint64 w0 = bench::monoNs();
-    qint64 peakKb = 0;
-    for (int s = 0; s < seconds; ++s) {
-        QThread::msleep(1000);
-        peakKb = qMax(peakKb, bench::residentKb(pid));
-    }
-    const bench::ThreadTotals after = bench::processTotals(pid);
+    const Cost with = measure(pid_t(d.process.processId()), seconds);
     const double windowS = double(bench::monoNs() - w0) / 1e9;
     const auto messages = client.since(from);
 
     const QString label = QStringLiteral("%1 projectors on MQTT: ").arg(count);
     bench::Figure cpu(QStringLiteral("mqtt.fleet.%1.cpu").arg(count), label + "odrad CPU",
-                      "% core",
-                      bench::Summary::single(100.0 * double(after.cpuNs - before.cpuNs) / 1e9 /
-                                             windowS));
+                      "% core", bench::Summary::single(with.cpuPercent));
+    cpu.floor = bench::Summary::single(without.cpuPercent);
+    cpu.floorLabel = "the same odrad without [mqtt]";
     cpu.target = "<= 10";
     cpu.met = cpu.value.median <= 10;
-    cpu.note = QStringLiteral("all online after %1 s").arg(upMs / 1000, 0, 'f', 1);
+    cpu.note = QStringLiteral("all online on MQTT %1 s after start").arg(upMs / 1000, 0, 'f', 1);
     report.add(cpu);
     bench::Figure rss(QStringLiteral("mqtt.fleet.%1.rss").arg(count), label + "odrad peak RSS",
-                      "MB", bench::Summary::single(double(peakKb) / 1024));
+                      "MB", bench::Summary::single(double(with.peakKb) / 1024));
+    rss.floor = bench::Summary::single(double(without.peakKb) / 1024);
+    rss.floorLabel = cpu.floorLabel;
     rss.target = "<= 100";
     rss.met = rss.value.median <= 100;
     report.add(rss);

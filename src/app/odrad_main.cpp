@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(
         QStringLiteral("Owns the serial lines of the ODRA MP-Q85/Q75 projectors it is configured "
                        "for\nand gives each a PJLink face on the network (TCP, port 4352 by "
-                       "default).\nSIGTERM ends it in order: queued commands dropped, ports "
+                       "default),\nand an MQTT face on a broker when the configuration has an "
+                       "[mqtt] section.\nSIGTERM ends it in order: queued commands dropped, ports "
                        "closed."));
     parser.addHelpOption();
     parser.addVersionOption();
