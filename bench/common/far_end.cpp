@@ -74,7 +74,8 @@ void FarEnd::readLoop()
         for (const auto &[query, reply] : autoReplies_) {
             if (bytes_.endsWith(query)) {
                 replies_.push_back(monoNs());
-                [[maybe_unused]] const ssize_t w = ::write(master_, reply.constData(), reply.size());
+                [[maybe_unused]] const ssize_t w =
+                    ::write(master_, reply.constData(), reply.size());
                 break;
             }
         }

@@ -43,15 +43,16 @@ public:
         mosq_ = mosquitto_new(nullptr, true, this);
         // As odrad and the broker do: no wait for the delayed ACK of a message just sent.
         mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
-        mosquitto_message_callback_set(mosq_, [](mosquitto *, void *self, const mosquitto_message *m) {
-            const qint64 now = bench::monoNs();
-            auto *c = static_cast<Client *>(self);
-            std::lock_guard lock(c->mutex_);
-            c->messages_.push_back({QByteArray(m->topic),
-                                    QByteArray(static_cast<const char *>(m->payload), m->payloadlen),
-                                    now});
-            c->arrived_.notify_all();
-        });
+        mosquitto_message_callback_set(
+            mosq_, [](mosquitto *, void *self, const mosquitto_message *m) {
+                const qint64 now = bench::monoNs();
+                auto *c = static_cast<Client *>(self);
+                std::lock_guard lock(c->mutex_);
+                c->messages_.push_back(
+                    {QByteArray(m->topic),
+                     QByteArray(static_cast<const char *>(m->payload), m->payloadlen), now});
+                c->arrived_.notify_all();
+            });
         ok_ = mosquitto_connect(mosq_, "127.0.0.1", port, 60) == MOSQ_ERR_SUCCESS &&
               mosquitto_loop_start(mosq_) == MOSQ_ERR_SUCCESS;
     }
@@ -70,8 +71,8 @@ public:
                           false);
     }
     // The first message from index from on topic with payload; waits up to timeoutMs.
-    std::optional<Message> waitFor(const QByteArray &topic, const QByteArray &payload,
-                                   size_t from, int timeoutMs)
+    std::optional<Message> waitFor(const QByteArray &topic, const QByteArray &payload, size_t from,
+                                   int timeoutMs)
     {
         std::unique_lock lock(mutex_);
         std::optional<Message> found;
@@ -194,13 +195,12 @@ void latency(const QString &odrad, bench::Report &report)
     Odrad d;
     // Polled only on demand: the line is free whenever a command comes. The first answer makes
     // the projector available.
-    const bool up =
-        client.ok() &&
-        d.start(odrad, {far.devicePath()}, broker.port(), "poll-status = 0\npoll-lamp = 0\n",
-                "off") &&
-        client.waitFor("odra/p1/owner", "bench", 0, 20000) &&
-        (client.publish("odra/p1/press", "status"),
-         client.waitFor("odra/p1/availability", "online", 0, 20000));
+    const bool up = client.ok() &&
+                    d.start(odrad, {far.devicePath()}, broker.port(),
+                            "poll-status = 0\npoll-lamp = 0\n", "off") &&
+                    client.waitFor("odra/p1/owner", "bench", 0, 20000) &&
+                    (client.publish("odra/p1/press", "status"),
+                     client.waitFor("odra/p1/availability", "online", 0, 20000));
     if (!up) {
         std::fprintf(stderr, "odra-bench-mqtt: odrad did not come up; its log is in %s\n",
                      qPrintable(d.dir.path()));
@@ -315,8 +315,8 @@ void scale(const QString &odrad, int count, int seconds, bench::Report &report)
     const auto messages = client.since(from);
 
     const QString label = QStringLiteral("%1 projectors on MQTT: ").arg(count);
-    bench::Figure cpu(QStringLiteral("mqtt.fleet.%1.cpu").arg(count), label + "odrad CPU",
-                      "% core", bench::Summary::single(with.cpuPercent));
+    bench::Figure cpu(QStringLiteral("mqtt.fleet.%1.cpu").arg(count), label + "odrad CPU", "% core",
+                      bench::Summary::single(with.cpuPercent));
     cpu.floor = bench::Summary::single(without.cpuPercent);
     cpu.floorLabel = "the same odrad without [mqtt]";
     cpu.target = "<= 10";

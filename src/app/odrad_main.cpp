@@ -96,8 +96,7 @@ int main(int argc, char *argv[])
         if (!config.service.isValid())
             return fail(config.service.errorReport(file));
         std::printf("%s: %d projector(s), %s, no errors\n", qUtf8Printable(file),
-                    int(config.service.projectors.size()),
-                    config.mqtt ? "MQTT" : "no MQTT");
+                    int(config.service.projectors.size()), config.mqtt ? "MQTT" : "no MQTT");
         return 0;
     }
 

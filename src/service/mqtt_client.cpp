@@ -54,10 +54,9 @@ MqttClient::MqttClient(Scheduler &scheduler, const MqttSettings &settings, const
     mosquitto_disconnect_callback_set(mosq_, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(mosq_, &MqttClient::onMessage);
     if (!settings_.username.isEmpty())
-        mosquitto_username_pw_set(mosq_, settings_.username.toUtf8().constData(),
-                                  settings_.password.isEmpty()
-                                      ? nullptr
-                                      : settings_.password.toUtf8().constData());
+        mosquitto_username_pw_set(
+            mosq_, settings_.username.toUtf8().constData(),
+            settings_.password.isEmpty() ? nullptr : settings_.password.toUtf8().constData());
     if (!will_.topic.isEmpty())
         mosquitto_will_set(mosq_, will_.topic.toUtf8().constData(), int(will_.payload.size()),
                            will_.payload.constData(), kQos, true);
@@ -267,9 +266,9 @@ bool MqttClient::publish(const QString &topic, const QByteArray &payload, Retain
 {
     if (state_ != State::Connected)
         return false;
-    const int rc = mosquitto_publish(mosq_, nullptr, topic.toUtf8().constData(),
-                                     int(payload.size()), payload.constData(), kQos,
-                                     retain == Retain::Yes);
+    const int rc =
+        mosquitto_publish(mosq_, nullptr, topic.toUtf8().constData(), int(payload.size()),
+                          payload.constData(), kQos, retain == Retain::Yes);
     updateWriteInterest();
     return rc == MOSQ_ERR_SUCCESS;
 }
@@ -290,8 +289,9 @@ void MqttClient::onConnect(mosquitto *, void *self, int rc)
         // Refused (a wrong password, an id not allowed): the library closes the connection
         // next, and we try again after the backoff, in case the broker's mind changes.
         if (!client->lossReported_) {
-            qCWarning(lcMqtt, "the broker %s:%d refused us: %s", qUtf8Printable(client->settings_.host),
-                      int(client->settings_.port), mosquitto_connack_string(rc));
+            qCWarning(lcMqtt, "the broker %s:%d refused us: %s",
+                      qUtf8Printable(client->settings_.host), int(client->settings_.port),
+                      mosquitto_connack_string(rc));
             client->lossReported_ = true;
         }
         return;

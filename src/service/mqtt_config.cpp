@@ -19,8 +19,7 @@ std::optional<MqttSettings> mqttSettings(const ServiceConfig &config, QList<Conf
     if (!present)
         return std::nullopt;
     QList<MqttSettingError> found;
-    const MqttSettings settings =
-        readMqttSettings(entries, QSysInfo::machineHostName(), &found);
+    const MqttSettings settings = readMqttSettings(entries, QSysInfo::machineHostName(), &found);
     for (const MqttSettingError &e : found)
         errors->append({e.line > 0 ? e.line : sectionLine, e.message});
     return settings;

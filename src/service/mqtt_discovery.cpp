@@ -45,8 +45,8 @@ QString text(std::string_view s)
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
-QString configTopic(const QString &discoveryPrefix, std::string_view component,
-                    const QString &node, std::string_view key)
+QString configTopic(const QString &discoveryPrefix, std::string_view component, const QString &node,
+                    std::string_view key)
 {
     return QStringLiteral("%1/%2/%3/%4/config")
         .arg(discoveryPrefix, text(component), node, text(key));
@@ -148,13 +148,14 @@ QList<TopicPayload> projectorDiscovery(const DiscoveryNames &names,
 
     QList<TopicPayload> out;
     for (const Entity &e : kEntities) {
-        QJsonObject o{{QStringLiteral("~"), QStringLiteral("%1/%2").arg(names.prefix, projector.id)},
-                      {QStringLiteral("name"), text(e.name)},
-                      {QStringLiteral("unique_id"), node + QLatin1Char('_') + text(e.key)},
-                      {QStringLiteral("object_id"), node + QLatin1Char('_') + text(e.key)},
-                      {QStringLiteral("availability"), availability},
-                      {QStringLiteral("availability_mode"), QStringLiteral("all")},
-                      {QStringLiteral("device"), device}};
+        QJsonObject o{
+            {QStringLiteral("~"), QStringLiteral("%1/%2").arg(names.prefix, projector.id)},
+            {QStringLiteral("name"), text(e.name)},
+            {QStringLiteral("unique_id"), node + QLatin1Char('_') + text(e.key)},
+            {QStringLiteral("object_id"), node + QLatin1Char('_') + text(e.key)},
+            {QStringLiteral("availability"), availability},
+            {QStringLiteral("availability_mode"), QStringLiteral("all")},
+            {QStringLiteral("device"), device}};
         if (!e.stateTopic.empty())
             o[QLatin1String("state_topic")] = text(e.stateTopic);
         if (!e.commandTopic.empty())

@@ -61,8 +61,10 @@ MqttFace::MqttFace(Scheduler &scheduler, const MqttSettings &settings,
     }
     for (size_t i = 0; i < projectors_.size(); ++i) {
         LineOwner *owner = projectors_[i].owner;
-        connect(owner, &LineOwner::stateChanged, this, [this, i] { publishChanges(projectors_[i]); });
-        connect(owner, &LineOwner::lineUpChanged, this, [this, i] { publishChanges(projectors_[i]); });
+        connect(owner, &LineOwner::stateChanged, this,
+                [this, i] { publishChanges(projectors_[i]); });
+        connect(owner, &LineOwner::lineUpChanged, this,
+                [this, i] { publishChanges(projectors_[i]); });
     }
     connect(&client_, &MqttClient::connected, this, &MqttFace::connected);
     connect(&client_, &MqttClient::disconnected, this, [this] { synced_ = false; });
@@ -289,8 +291,7 @@ void MqttFace::publishDiscovery()
 {
     if (settings_.discoveryPrefix.isEmpty())
         return;
-    const mqtt::DiscoveryNames names{settings_.discoveryPrefix, settings_.prefix,
-                                     settings_.hostId};
+    const mqtt::DiscoveryNames names{settings_.discoveryPrefix, settings_.prefix, settings_.hostId};
     const mqtt::TopicPayload bridge = mqtt::bridgeDiscovery(names);
     client_.publish(bridge.topic, bridge.payload, MqttClient::Retain::Yes);
     for (const Projector &p : projectors_) {

@@ -48,7 +48,7 @@ private:
         LineOwner *owner = nullptr;
         QString id;
         Claim claim = Claim::Unknown;
-        QString holder; // the host that serves it, when Theirs
+        QString holder;                       // the host that serves it, when Theirs
         QHash<QString, QByteArray> published; // state topic -> payload, since the connect
     };
 

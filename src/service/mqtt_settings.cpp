@@ -40,7 +40,7 @@ QString readBroker(const QString &text, MqttSettings *s)
                               "password-file")
             .arg(text);
     s->transport = scheme == QLatin1String("mqtts") ? MqttSettings::Transport::Tls
-                                                     : MqttSettings::Transport::Plain;
+                                                    : MqttSettings::Transport::Plain;
     s->host = url.host();
     const int defaultPort = s->transport == MqttSettings::Transport::Tls ? 8883 : 1883;
     const int port = url.port(defaultPort);
@@ -103,12 +103,11 @@ MqttSettings readMqttSettings(const QList<MqttSettingEntry> &entries, const QStr
                     error = QStringLiteral("prefix \"%1\" is no topic root").arg(value);
             }
         } else if (e.key == QLatin1String("discovery")) {
-            s.discoveryPrefix = value.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0
-                                    ? QString()
-                                    : value;
+            s.discoveryPrefix =
+                value.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0 ? QString() : value;
             if (!s.discoveryPrefix.isEmpty() && !isTopicLevel(s.discoveryPrefix))
-                error = QStringLiteral("discovery \"%1\" is neither a topic level nor off")
-                            .arg(value);
+                error =
+                    QStringLiteral("discovery \"%1\" is neither a topic level nor off").arg(value);
         } else if (e.key == QLatin1String("username")) {
             s.username = value;
         } else if (e.key == QLatin1String("password-file")) {

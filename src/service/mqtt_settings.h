@@ -13,8 +13,8 @@ struct MqttSettings
     Transport transport = Transport::Plain;
     QString host = QStringLiteral("127.0.0.1");
     quint16 port = 1883;
-    QString hostId;                                      // this odrad among many
-    QString prefix = QStringLiteral("odra");             // the topics' root
+    QString hostId;                                            // this odrad among many
+    QString prefix = QStringLiteral("odra");                   // the topics' root
     QString discoveryPrefix = QStringLiteral("homeassistant"); // empty: no discovery
     QString username;
     QString password; // from password-file, read when the section is read

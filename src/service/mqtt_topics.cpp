@@ -118,8 +118,8 @@ Command readSend(const QByteArray &payload, SendPolicy send)
     if (send != SendPolicy::Allowed)
         return failed(QStringLiteral("send: typed commands are off (allow-send = false)"));
     if (payload.isEmpty() || payload.size() > kMaxTypedLength)
-        return failed(QStringLiteral("send: a typed command is 1 to %1 characters")
-                          .arg(kMaxTypedLength));
+        return failed(
+            QStringLiteral("send: a typed command is 1 to %1 characters").arg(kMaxTypedLength));
     // One command, in the characters the line carries: a CR or LF inside would smuggle a
     // second command past this check.
     for (const char c : payload) {
@@ -192,7 +192,8 @@ QList<TopicPayload> stateTopics(const ProjectorState &state)
     if (const auto &input = state.input.value; input && *input >= 1 && *input <= 4)
         out.append({QStringLiteral("input"), inputNames().at(*input - 1).toLatin1()});
     // "No signal" and stand-by say nothing about either mute.
-    if (const auto &m = state.mute.value; m && *m != MuteState::NoSignal && *m != MuteState::StandBy) {
+    if (const auto &m = state.mute.value;
+        m && *m != MuteState::NoSignal && *m != MuteState::StandBy) {
         out.append({QStringLiteral("picture-mute"),
                     onOff(*m == MuteState::Picture || *m == MuteState::PictureAndSound)});
         out.append({QStringLiteral("sound-mute"),
@@ -206,7 +207,8 @@ QList<TopicPayload> stateTopics(const ProjectorState &state)
         const QJsonObject o{{QStringLiteral("first"), t->first},
                             {QStringLiteral("second"), t->second},
                             {QStringLiteral("third"), t->third}};
-        out.append({QStringLiteral("temperatures"), QJsonDocument(o).toJson(QJsonDocument::Compact)});
+        out.append(
+            {QStringLiteral("temperatures"), QJsonDocument(o).toJson(QJsonDocument::Compact)});
     }
     if (const auto &s = state.status.value)
         out.append({QStringLiteral("status"), s->toUtf8()});

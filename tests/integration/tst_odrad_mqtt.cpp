@@ -71,8 +71,7 @@ public:
 };
 
 // Waits, generously, until check() holds.
-template <typename Check>
-bool eventually(Check check, int timeoutMs = 20000)
+template <typename Check> bool eventually(Check check, int timeoutMs = 20000)
 {
     QElapsedTimer t;
     t.start();
@@ -127,16 +126,18 @@ void TestOdradMqtt::initTestCase()
     QVERIFY(broker.start());
     QVERIFY(sims.start({"--count", "3", "--countdown", "1"}, 3));
     QVERIFY(plugIn());
-    QVERIFY(a.start("a", {{"p1", sims.devicePaths().at(0)}, {"p2", pluggedDevice()}},
-                    broker.url()));
+    QVERIFY(
+        a.start("a", {{"p1", sims.devicePaths().at(0)}, {"p2", pluggedDevice()}}, broker.url()));
 }
 
 void TestOdradMqtt::cleanup()
 {
     if (QTest::currentTestFailed()) {
-        qWarning().noquote() << "odrad a:\n" << a.log().right(3000) << "\nodrad b:\n"
-                             << b.log().right(3000) << "\nbroker:\n" << broker.log().right(2000)
-                             << "\nseen:\n" << watch.lines().mid(watch.count() - 40).join('\n');
+        qWarning().noquote() << "odrad a:\n"
+                             << a.log().right(3000) << "\nodrad b:\n"
+                             << b.log().right(3000) << "\nbroker:\n"
+                             << broker.log().right(2000) << "\nseen:\n"
+                             << watch.lines().mid(watch.count() - 40).join('\n');
     }
 }
 
@@ -210,8 +211,7 @@ void TestOdradMqtt::homeAssistantBackRepublishes()
 {
     const qsizetype from = watch.count();
     QVERIFY(broker.publish("homeassistant/status", "online"));
-    QVERIFY(watch.waitFor(kPowerConfig.arg("p1"), watch.last(kPowerConfig.arg("p1")), 20000,
-                          from));
+    QVERIFY(watch.waitFor(kPowerConfig.arg("p1"), watch.last(kPowerConfig.arg("p1")), 20000, from));
     QVERIFY(watch.waitFor("odra/p1/power-state", "on", 20000, from));
 }
 

@@ -43,10 +43,10 @@ void TestMqttTopics::commands_data()
     QTest::addColumn<QStringList>("expected");
 
     const QStringList error{"error"};
-    QTest::newRow("power on, then the state") << "power/set" << QByteArray("ON") << false
-                                              << QStringList{"power-on", "status"};
-    QTest::newRow("power off, any case") << "power/set" << QByteArray("off\n") << false
-                                         << QStringList{"power-off", "status"};
+    QTest::newRow("power on, then the state")
+        << "power/set" << QByteArray("ON") << false << QStringList{"power-on", "status"};
+    QTest::newRow("power off, any case")
+        << "power/set" << QByteArray("off\n") << false << QStringList{"power-off", "status"};
     QTest::newRow("power toggle") << "power/set" << QByteArray("TOGGLE") << false << error;
     QTest::newRow("input by name") << "input/set" << QByteArray("input-lan") << false
                                    << QStringList{"input-lan", "input-mode"};
@@ -58,33 +58,32 @@ void TestMqttTopics::commands_data()
     QTest::newRow("freeze") << "freeze/set" << QByteArray("ON") << false
                             << QStringList{"freeze-on"};
     QTest::newRow("no such setting") << "lamp-hours/set" << QByteArray("0") << false << error;
-    QTest::newRow("press by name") << "press" << QByteArray("volume-up") << false
-                                   << QStringList{"volume-up/0"};
-    QTest::newRow("press JSON, held") << "press"
-                                      << QByteArray(R"({"command": "volume-down", "hold_ms": 1000})")
-                                      << false << QStringList{"volume-down/1000"};
+    QTest::newRow("press by name")
+        << "press" << QByteArray("volume-up") << false << QStringList{"volume-up/0"};
+    QTest::newRow("press JSON, held")
+        << "press" << QByteArray(R"({"command": "volume-down", "hold_ms": 1000})") << false
+        << QStringList{"volume-down/1000"};
     QTest::newRow("press unknown") << "press" << QByteArray("self-destruct") << false << error;
     QTest::newRow("press empty") << "press" << QByteArray() << false << error;
     QTest::newRow("press JSON broken") << "press" << QByteArray("{\"command\": ") << false << error;
-    QTest::newRow("hold too long") << "press"
-                                   << QByteArray(R"({"command": "volume-up", "hold_ms": 3600000})")
-                                   << false << error;
-    QTest::newRow("hold a one-shot") << "press"
-                                     << QByteArray(R"({"command": "power-on", "hold_ms": 500})")
-                                     << false << error;
+    QTest::newRow("hold too long")
+        << "press" << QByteArray(R"({"command": "volume-up", "hold_ms": 3600000})") << false
+        << error;
+    QTest::newRow("hold a one-shot")
+        << "press" << QByteArray(R"({"command": "power-on", "hold_ms": 500})") << false << error;
     QTest::newRow("extra field") << "press" << QByteArray(R"({"command": "power-on", "x": 1})")
                                  << false << error;
     QTest::newRow("send refused") << "send" << QByteArray("CR0") << false << error;
-    QTest::newRow("send allowed") << "send" << QByteArray("CR0") << true
-                                  << QStringList{"text:CR0"};
+    QTest::newRow("send allowed") << "send" << QByteArray("CR0") << true << QStringList{"text:CR0"};
     QTest::newRow("send smuggling a second command")
         << "send" << QByteArray("CR0\rC00") << true << error;
-    QTest::newRow("send binary") << "send" << QByteArray("C\x00"
-                                                         "0",
-                                                         3)
+    QTest::newRow("send binary") << "send"
+                                 << QByteArray("C\x00"
+                                               "0",
+                                               3)
                                  << true << error;
-    QTest::newRow("send overlong") << "send" << QByteArray(mqtt::kMaxTypedLength + 1, 'C') << true
-                                   << error;
+    QTest::newRow("send overlong")
+        << "send" << QByteArray(mqtt::kMaxTypedLength + 1, 'C') << true << error;
 }
 
 void TestMqttTopics::commands()
@@ -101,8 +100,9 @@ void TestMqttTopics::commands()
         if (r.isTyped())
             got << "text:" + r.text;
         else if (r.isHold())
-            got << QStringLiteral("%1/%2").arg(QLatin1String(r.command->name.data(),
-                                                             qsizetype(r.command->name.size())))
+            got << QStringLiteral("%1/%2")
+                       .arg(
+                           QLatin1String(r.command->name.data(), qsizetype(r.command->name.size())))
                        .arg(r.holdMs);
         else
             got << QLatin1String(r.command->name.data(), qsizetype(r.command->name.size()));
@@ -129,9 +129,9 @@ void TestMqttTopics::power_data()
                              << QByteArray("cooling") << QByteArray("none");
     QTest::newRow("power fail") << PowerState::PowerFail << QByteArray("OFF")
                                 << QByteArray("power-fail") << QByteArray("power-fail");
-    QTest::newRow("hot, still on") << PowerState::TemperatureWarning << QByteArray("ON")
-                                   << QByteArray("on-temperature-warning")
-                                   << QByteArray("temperature");
+    QTest::newRow("hot, still on")
+        << PowerState::TemperatureWarning << QByteArray("ON")
+        << QByteArray("on-temperature-warning") << QByteArray("temperature");
     QTest::newRow("lamps failed") << PowerState::StandByLampFail << QByteArray("OFF")
                                   << QByteArray("standby-lamp-fail") << QByteArray("lamp");
 }
@@ -181,8 +181,7 @@ void TestMqttTopics::discoveryDocuments()
         topics << d.topic;
         uniqueIds << o.value("unique_id").toString();
         QCOMPARE(o.value("device").toObject().value("name").toString(), awkward);
-        QCOMPARE(o.value("device").toObject().value("via_device").toString(),
-                 "odra_bridge_rack-1");
+        QCOMPARE(o.value("device").toObject().value("via_device").toString(), "odra_bridge_rack-1");
         QCOMPARE(o.value("availability_mode").toString(), "all");
         QCOMPARE(o.value("availability").toArray().size(), 2);
         QCOMPARE(o.value("~").toString(), "odra/hall.left");
@@ -218,8 +217,8 @@ void TestMqttTopics::settings_data()
     QTest::addColumn<QStringList>("keys"); // key=value
     QTest::addColumn<QString>("expected"); // host:port user:password, or the first error
     QTest::newRow("defaults") << QStringList{} << "127.0.0.1:1883 :";
-    QTest::newRow("TLS default port") << QStringList{"broker=mqtts://broker.example"}
-                                      << "broker.example:8883 :";
+    QTest::newRow("TLS default port")
+        << QStringList{"broker=mqtts://broker.example"} << "broker.example:8883 :";
     QTest::newRow("port and password file")
         << QStringList{"broker=mqtt://10.0.0.5:11883", "username=odra",
                        "password-file=" + secret->fileName()}
@@ -228,10 +227,10 @@ void TestMqttTopics::settings_data()
     QTest::newRow("web URL") << QStringList{"broker=http://10.0.0.5"} << "no mqtt://";
     QTest::newRow("unknown key") << QStringList{"brocker=mqtt://x"} << "unknown key";
     QTest::newRow("wildcard host id") << QStringList{"host-id=rack/#"} << "cannot stand";
-    QTest::newRow("missing password file") << QStringList{"password-file=/nonexistent/odra"}
-                                           << "password-file";
-    QTest::newRow("CA for plain MQTT") << QStringList{"ca-file=" + secret->fileName()}
-                                       << "mqtts:// brokers only";
+    QTest::newRow("missing password file")
+        << QStringList{"password-file=/nonexistent/odra"} << "password-file";
+    QTest::newRow("CA for plain MQTT")
+        << QStringList{"ca-file=" + secret->fileName()} << "mqtts:// brokers only";
     QTest::newRow("allow-send word") << QStringList{"allow-send=maybe"} << "true or false";
 }
 

@@ -101,8 +101,9 @@ QByteArray MosquittoProcess::log() const
 
 bool MosquittoProcess::publish(const QString &topic, const QByteArray &payload, bool retain) const
 {
-    QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                     QString::number(port_), QStringLiteral("-q"), QStringLiteral("1"),
+    QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                     QStringLiteral("-p"), QString::number(port_),
+                     QStringLiteral("-q"), QStringLiteral("1"),
                      QStringLiteral("-t"), topic};
     // Any bytes through standard input; an empty payload is -n, which -s would refuse.
     args << (payload.isEmpty() ? QStringLiteral("-n") : QStringLiteral("-s"));

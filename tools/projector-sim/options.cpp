@@ -139,8 +139,8 @@ ParseOutcome parseOptions(const QStringList &arguments, Options *options, QStrin
               [&](const QString &v) {
                   bool number = false;
                   o.countdownSeconds = v.toDouble(&number);
-                  return number && std::isfinite(o.countdownSeconds) &&
-                         o.countdownSeconds >= 0 && o.countdownSeconds <= 86400;
+                  return number && std::isfinite(o.countdownSeconds) && o.countdownSeconds >= 0 &&
+                         o.countdownSeconds <= 86400;
               }) &&
         check(cli.count, [&](const QString &v) { return toInt(v, 1, kMaxCount, &o.count); });
     if (!ok)
