@@ -11,8 +11,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
-#include <csignal>
-
 namespace {
 
 const QStringList kEverything{"odra/#", "homeassistant/#"};
@@ -45,19 +43,16 @@ public:
             return false;
         file.write(config.toUtf8());
         file.close();
-        process.setStandardErrorFile(dir.filePath(hostId + QStringLiteral(".log")),
-                                     QIODevice::Append);
         logName = dir.filePath(hostId + QStringLiteral(".log"));
+        process.setStandardErrorFile(logName, QIODevice::Append);
         process.start(QString::fromLocal8Bit(qgetenv("ODRAD")),
                       {QStringLiteral("--config"), file.fileName()});
         return process.waitForStarted(5000);
     }
-    void kill()
+    void kill() // SIGKILL: no chance to say goodbye
     {
-        if (process.state() != QProcess::NotRunning) {
-            ::kill(pid_t(process.processId()), SIGKILL);
-            process.waitForFinished(5000);
-        }
+        process.kill();
+        process.waitForFinished(5000);
     }
     QByteArray log() const
     {
@@ -133,11 +128,9 @@ void TestOdradMqtt::initTestCase()
 void TestOdradMqtt::cleanup()
 {
     if (QTest::currentTestFailed()) {
-        qWarning().noquote() << "odrad a:\n"
-                             << a.log().right(3000) << "\nodrad b:\n"
-                             << b.log().right(3000) << "\nbroker:\n"
-                             << broker.log().right(2000) << "\nseen:\n"
-                             << watch.lines().mid(watch.count() - 40).join('\n');
+        qWarning().noquote() << "odrad a:\n" + a.log().right(3000) + "\nodrad b:\n" +
+                                    b.log().right(3000) + "\nseen:\n" +
+                                    watch.lines().mid(watch.count() - 40).join('\n');
     }
 }
 

@@ -93,12 +93,6 @@ void MosquittoProcess::kill()
     }
 }
 
-QByteArray MosquittoProcess::log() const
-{
-    QFile file(dir_.filePath(QStringLiteral("mosquitto.log")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool MosquittoProcess::publish(const QString &topic, const QByteArray &payload, bool retain) const
 {
     QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"),

@@ -26,7 +26,6 @@ public:
     void kill();
     quint16 port() const { return port_; }
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port_); }
-    QByteArray log() const;
 
     // mosquitto_pub: one message, retained or not; true when it went.
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false) const;
