@@ -62,6 +62,5 @@ private:
     void readAll();
 
     QProcess process_;
-    QByteArray pending_;
     QList<QByteArray> lines_;
 };
