@@ -74,7 +74,6 @@ private slots:
     void answers_data();
     void answers();
     void powerCycle();
-    void manyProjectorsKeepTheirOwnState();
     void splitSendsPieces();
     void latencyDelays();
     void silentNeverAnswers();
@@ -163,23 +162,6 @@ void TestProjectorSim::answers()
     const QByteArray reply = sim.read(expected.size(), 5000);
     QCOMPARE(reply + sim.readFor(50), expected);
     QCOMPARE(sim.process().state(), QProcess::Running);
-}
-
-// --count: each projector on its own line with its own state, and every one answers.
-void TestProjectorSim::manyProjectorsKeepTheirOwnState()
-{
-    ProjectorSimProcess sims;
-    QVERIFY(sims.start({"--count", "3"}, 3));
-    const QStringList paths = sims.devicePaths();
-    QCOMPARE(QSet<QString>(paths.begin(), paths.end()).size(), 3);
-    DeviceClient lines[3];
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(lines[i].open(paths.at(i)));
-    QCOMPARE(lines[1].ask("C00\r", 1), Ack);
-    QCOMPARE(lines[0].ask("CR0\r", 3), QByteArray("80\r"));
-    QCOMPARE(lines[1].ask("CR0\r", 3), QByteArray("40\r"));
-    QCOMPARE(lines[2].ask("CR0\r", 3), QByteArray("80\r"));
-    QVERIFY(sims.log().contains("2  rx  C00<CR>"));
 }
 
 void TestProjectorSim::powerCycle()
@@ -384,7 +366,6 @@ void TestProjectorSim::rejectsBadOptions_data()
     QTest::newRow("missing value") << QStringList{"--latency"};
     QTest::newRow("negative latency") << QStringList{"--latency", "-1"};
     QTest::newRow("run without program") << QStringList{"--run"};
-    QTest::newRow("no projectors") << QStringList{"--count", "0"};
     QTest::newRow("many on one device") << QStringList{"--count", "2", "--device", "/dev/null"};
     QTest::newRow("many for one program") << QStringList{"--count", "2", "--run", "true"};
 }

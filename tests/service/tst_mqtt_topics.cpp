@@ -45,7 +45,6 @@ void TestMqttTopics::commands_data()
     QTest::newRow("power toggle") << "power/set" << QByteArray("TOGGLE") << false << error;
     QTest::newRow("input by name") << "input/set" << QByteArray("input-lan") << false
                                    << QStringList{"input-lan", "input-mode"};
-    QTest::newRow("unknown input") << "input/set" << QByteArray("hdmi") << false << error;
     QTest::newRow("picture mute") << "picture-mute/set" << QByteArray("ON") << false
                                   << QStringList{"no-show-on", "text:CRA"};
     QTest::newRow("press by name")
@@ -54,13 +53,11 @@ void TestMqttTopics::commands_data()
         << "press" << QByteArray(R"({"command": "volume-down", "hold_ms": 1000})") << false
         << QStringList{"volume-down/1000"};
     QTest::newRow("press unknown") << "press" << QByteArray("self-destruct") << false << error;
-    QTest::newRow("press JSON broken") << "press" << QByteArray("{\"command\": ") << false << error;
     QTest::newRow("hold too long")
         << "press" << QByteArray(R"({"command": "volume-up", "hold_ms": 3600000})") << false
         << error;
     QTest::newRow("hold a one-shot")
         << "press" << QByteArray(R"({"command": "power-on", "hold_ms": 500})") << false << error;
-    QTest::newRow("send refused") << "send" << QByteArray("CR0") << false << error;
     QTest::newRow("send allowed") << "send" << QByteArray("CR0") << true << QStringList{"text:CR0"};
     QTest::newRow("send smuggling a second command")
         << "send" << QByteArray("CR0\rC00") << true << error;
