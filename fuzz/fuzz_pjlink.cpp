@@ -7,6 +7,7 @@
 #include "service/pjlink_protocol.h"
 
 #include <QByteArray>
+#include <QList>
 
 #include <cstddef>
 #include <cstdint>
@@ -26,11 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray input =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    for (const QByteArrayView line : QByteArrayView(input).split('\r')) {
+    for (const QByteArray &line : input.split('\r')) {
         if (const auto login = pjlink::splitLogin(line)) {
             FUZZ_CHECK(login->digest.size() == pjlink::kDigestLength, "a digest of 32");
-            FUZZ_CHECK(login->digest + login->rest ==
-                           line.toByteArray().toLower().left(32) + line.sliced(32).toByteArray(),
+            FUZZ_CHECK(login->digest + login->rest == line.toLower().left(32) + line.sliced(32),
                        "the login splits the line without losing a byte");
         }
         const pjlink::ParsedLine parsed = pjlink::parseLine(line);

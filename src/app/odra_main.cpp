@@ -58,7 +58,7 @@ int main(int argc, char *argv[])
     const auto scheduler = makeEventLoopScheduler();
     Fleet fleet(
         *scheduler, options.ports, options.request, options.json,
-        [] { return std::make_unique<DeviceLine>(); }, print,
+        [&scheduler = *scheduler] { return std::make_unique<DeviceLine>(scheduler); }, print,
         options.logFile.isEmpty() ? nullptr : &log);
     // The only way out: every port answered, or Fleet::stop() ended the rest.
     QObject::connect(&fleet, &Fleet::finished, &app, &QCoreApplication::exit);

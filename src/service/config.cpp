@@ -198,9 +198,11 @@ struct Parser
 
 QString ProjectorConfig::listenText() const
 {
-    const QString host = listenAddress.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + listenAddress.toString() + u']'
-                             : listenAddress.toString();
+    QString host = listenAddress.toString();
+    if (listenAddress == QHostAddress(QHostAddress::Any))
+        host = QStringLiteral("[::]");
+    else if (listenAddress.protocol() == QAbstractSocket::IPv6Protocol)
+        host = u'[' + host + u']';
     return host + u':' + QString::number(listenPort);
 }
 
@@ -219,7 +221,9 @@ bool parseListenAddress(const QString &text, QHostAddress *address, quint16 *por
     const uint number = text.mid(colon + 1).toUInt(&ok);
     if (!parsed.setAddress(host) || !ok || number == 0 || number > 65535)
         return false;
-    *address = parsed;
+    // "::" serves IPv4 clients too, as it does for other daemons on Linux.
+    *address = parsed == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any)
+                                                              : parsed;
     *port = quint16(number);
     return true;
 }

@@ -172,7 +172,7 @@ void PjlinkDevice::power(const pjlink::Command &c, const Reply &reply)
     if (c.parameter != "0" && c.parameter != "1")
         return reply(pjlink::reply(c, Code::OutOfParameter));
     const bool on = c.parameter == "1";
-    withFresh(Reading::Power, c, reply, [this, c, reply, on] {
+    withFresh(Reading::PowerForSetting, c, reply, [this, c, reply, on] {
         const char now = powerReading(*owner_.state().power.value).powr;
         // Warming up goes on to on, cooling down to stand-by: neither can be turned back.
         if ((on && now == '2') || (!on && now == '3'))
@@ -272,6 +272,12 @@ bool PjlinkDevice::isFresh(Reading reading) const
     const qint64 lampAge = config.pollLampS > 0 ? config.pollLampS * 1000LL + kPollGraceMs : 0;
     switch (reading) {
     case Reading::Power: return state.power.freshAt(now, status);
+    case Reading::PowerForSetting: {
+        if (!state.power.freshAt(now, status))
+            return false;
+        const char powr = powerReading(*state.power.value).powr;
+        return powr != '2' && powr != '3';
+    }
     case Reading::Input: return state.input.freshAt(now, status);
     case Reading::Mute: return state.mute.freshAt(now, status);
     case Reading::LampHours: return state.lampHours.freshAt(now, lampAge);
@@ -288,7 +294,8 @@ void PjlinkDevice::withFresh(Reading reading, const pjlink::Command &c, const Re
         return then();
     ProjectorRequest request;
     switch (reading) {
-    case Reading::Power: request.command = command("status"); break;
+    case Reading::Power:
+    case Reading::PowerForSetting: request.command = command("status"); break;
     case Reading::Input: request.command = command("input-mode"); break;
     case Reading::LampHours: request.command = command("lamp-time"); break;
     case Reading::Mute: request.text = QStringLiteral("CRA"); break;
@@ -302,7 +309,8 @@ void PjlinkDevice::withFresh(Reading reading, const pjlink::Command &c, const Re
         const auto since = [askedAt](const auto &r) { return r.value && r.atMs >= askedAt; };
         bool heard = false;
         switch (reading) {
-        case Reading::Power: heard = since(state.power); break;
+        case Reading::Power:
+        case Reading::PowerForSetting: heard = since(state.power); break;
         case Reading::Input: heard = since(state.input); break;
         case Reading::Mute: heard = since(state.mute); break;
         case Reading::LampHours: heard = since(state.lampHours); break;
@@ -316,7 +324,7 @@ void PjlinkDevice::withFresh(Reading reading, const pjlink::Command &c, const Re
 
 void PjlinkDevice::whenOn(const pjlink::Command &c, const Reply &reply, Then then)
 {
-    withFresh(Reading::Power, c, reply, [this, c, reply, then] {
+    withFresh(Reading::PowerForSetting, c, reply, [this, c, reply, then] {
         if (powerReading(*owner_.state().power.value).on)
             then();
         else
@@ -331,13 +339,12 @@ void PjlinkDevice::sendAll(std::vector<const protocol::Command *> commands,
         return reply(pjlink::reply(c, Code::Ok));
     const protocol::Command *first = commands.front();
     commands.erase(commands.begin());
-    submit(ProjectorRequest::of(*first),
-                  [this, commands, c, reply](const RequestResult &result) {
-                      if (result.answered() && result.answer.acknowledged())
-                          sendAll(commands, c, reply);
-                      else
-                          reply(pjlink::reply(c, Code::ProjectorFailure));
-                  });
+    submit(ProjectorRequest::of(*first), [this, commands, c, reply](const RequestResult &result) {
+        if (result.answered() && result.answer.acknowledged())
+            sendAll(commands, c, reply);
+        else
+            reply(pjlink::reply(c, Code::ProjectorFailure));
+    });
 }
 
 void PjlinkDevice::submit(const ProjectorRequest &request, RequestQueue::Done then)

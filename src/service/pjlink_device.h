@@ -40,7 +40,9 @@ public:
 
 private:
     using Then = std::function<void()>;
-    enum class Reading : quint8 { Power, Input, Mute, LampHours };
+    // PowerForSetting: the power state a setting depends on; a state on its way from one to the
+    // other (warming up, cooling down) is asked again, for it may have arrived meanwhile.
+    enum class Reading : quint8 { Power, PowerForSetting, Input, Mute, LampHours };
 
     void power(const pjlink::Command &command, const Reply &reply);
     void input(const pjlink::Command &command, const Reply &reply);

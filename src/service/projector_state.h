@@ -13,7 +13,8 @@
 // face can tell fresh from stale. Plain data: the line's owner fills it, the faces read it.
 struct ProjectorState
 {
-    template <typename T> struct Reading
+    template <typename T>
+    struct Reading
     {
         std::optional<T> value;
         qint64 atMs = -1; // when it was heard; -1 never

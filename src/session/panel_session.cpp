@@ -4,6 +4,7 @@
 
 #include "line/device_address.h"
 #include "line/device_map.h"
+#include "session/device_advice.h"
 
 #include <QLoggingCategory>
 
@@ -43,11 +44,12 @@ void PanelSession::start()
     awaitingReply_ = false;
     emptyReceived();
 
+    emit settingsChanged(settings_);
     port_ = 1;
     const QString device = devices_.device(port_);
     const bool opened = line_.open(device, settings_);
     if (opened)
-        device_ = device;
+        this->opened(device);
     else
         warn(openFailure(port_, device), port_);
     portIfConnectFails_ = port_;
@@ -57,6 +59,14 @@ void PanelSession::start()
     // connection still being made is left to stand up rather than be made twice.
     if (opened && line_.isOpen())
         choosePort(1);
+    else
+        emit portChosen(1);
+}
+
+void PanelSession::opened(const QString &device)
+{
+    device_ = device;
+    emit portOpened(port_, device_);
 }
 
 void PanelSession::openSettings()
@@ -67,6 +77,7 @@ void PanelSession::openSettings()
 
 void PanelSession::choosePort(int port)
 {
+    emit portChosen(port);
     const int otherPort = port == 1 ? 2 : 1;
     QString failure;
     int failedPort = 0; // set when it is the chosen port's device that failed
@@ -80,7 +91,7 @@ void PanelSession::choosePort(int port)
     if (failure.isEmpty()) {
         const QString device = devices_.device(port);
         if (line_.open(device, settings_))
-            device_ = device;
+            opened(device);
         else {
             failure = openFailure(port, device);
             failedPort = port;
@@ -106,6 +117,7 @@ void PanelSession::chooseDevice(int port, const QString &device)
 void PanelSession::chooseSpeed(qint32 baud)
 {
     settings_.baud = baud;
+    emit settingsChanged(settings_);
     // An open port goes on at the new speed, without reopening; a connection still being made
     // takes the new speed with it.
     if ((line_.isOpen() || line_.isConnecting()) && !line_.setSettings(settings_))
@@ -126,7 +138,7 @@ QString PanelSession::openFailure(int port, const QString &device) const
     case Line::Failure::Missing:
         return tr("COM%1 (%2) does not exist.\nCheck the cable or adapter, or %3.\n(%4)")
             .arg(port)
-            .arg(device, devices_.howToChoose(port), line_.failureDetail());
+            .arg(device, howToChoose(devices_, port), line_.failureDetail());
     case Line::Failure::Refused:
         return tr("COM%1 (%2) cannot be opened: it is in use by another program, or this user "
                   "may not open it (on Debian, join the \"dialout\" group).\n(%3)")
@@ -136,12 +148,12 @@ QString PanelSession::openFailure(int port, const QString &device) const
         return tr("COM%1 (%2) cannot be reached: %3.\nCheck that the device server is on and "
                   "its address is right, or %4.")
             .arg(port)
-            .arg(device, line_.failureDetail(), devices_.howToChoose(port));
+            .arg(device, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::BadName:
         return tr("COM%1 (%2) is not a device the panel can open: %3.\nTo use another device, "
                   "%4.")
             .arg(port)
-            .arg(device, line_.failureDetail(), devices_.howToChoose(port));
+            .arg(device, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::None:
     case Line::Failure::Other: break;
     }

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <type_traits>
 
 // The real window on the program's own timers and a real serial line (SerialLine, or a line
 // built on it that keeps a record), with COM1 (and COM2, when given) on the given devices and
@@ -21,7 +22,8 @@
 template <typename LineType> struct BasicLivePanel
 {
     std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
-    LineType line;
+    std::unique_ptr<LineType> ownedLine = makeLine(*scheduler);
+    LineType &line = *ownedLine;
     DeviceMap devices;
     std::unique_ptr<PanelSession> session;
     std::unique_ptr<PanelWindow> window;
@@ -42,6 +44,15 @@ template <typename LineType> struct BasicLivePanel
         session->openExtendedView();
         session->openFullView();
         window->show();
+    }
+
+    // A line that times what it does (a device server's connection) runs on the panel's clock.
+    static std::unique_ptr<LineType> makeLine(Scheduler &scheduler)
+    {
+        if constexpr (std::is_constructible_v<LineType, Scheduler &>)
+            return std::make_unique<LineType>(scheduler);
+        else
+            return std::make_unique<LineType>();
     }
 
     QString txd() const { return session->transmitLine(); }
