@@ -50,7 +50,7 @@ ProjectorRequest poll(const protocol::Command *command)
 } // namespace
 
 LineOwner::LineOwner(Scheduler &scheduler, const ProjectorConfig &config, QObject *parent)
-    : LineOwner(scheduler, config, std::make_unique<DeviceLine>(), parent)
+    : LineOwner(scheduler, config, std::make_unique<DeviceLine>(scheduler), parent)
 {
 }
 
