@@ -30,9 +30,8 @@ QStringList allStateTopics()
     full.freeze.value = false;
     full.lampHours.value = 0;
     full.temperatures.value = protocol::Temperatures{};
-    full.status.value = QString();
     QStringList topics;
-    for (const mqtt::TopicPayload &t : mqtt::stateTopics(full))
+    for (const mqtt::TopicPayload &t : mqtt::stateTopics(full, QStringLiteral("known")))
         topics << t.topic;
     return topics;
 }
@@ -57,14 +56,18 @@ MqttFace::MqttFace(Scheduler &scheduler, const MqttSettings &settings,
                       qUtf8Printable(id));
             continue;
         }
-        projectors_.push_back({owner, id, Claim::Unknown, {}, {}});
+        Projector p;
+        p.owner = owner;
+        p.id = id;
+        projectors_.push_back(std::move(p));
     }
     for (size_t i = 0; i < projectors_.size(); ++i) {
-        LineOwner *owner = projectors_[i].owner;
-        connect(owner, &LineOwner::stateChanged, this,
-                [this, i] { publishChanges(projectors_[i]); });
-        connect(owner, &LineOwner::lineUpChanged, this,
-                [this, i] { publishChanges(projectors_[i]); });
+        const auto changed = [this, i] {
+            noteState(projectors_[i]);
+            publishChanges(projectors_[i]);
+        };
+        connect(projectors_[i].owner, &LineOwner::stateChanged, this, changed);
+        connect(projectors_[i].owner, &LineOwner::lineUpChanged, this, changed);
     }
     connect(&client_, &MqttClient::connected, this, &MqttFace::connected);
     connect(&client_, &MqttClient::disconnected, this, [this] { synced_ = false; });
@@ -274,11 +277,24 @@ void MqttFace::command(Projector &p, const QString &leaf, const QByteArray &payl
         p.owner->submit(r);
 }
 
+// The status topic says what the power query said when the power state last changed ("Power
+// ON"). The line's owner keeps the text of whichever state query came last (the input's, the
+// mutes'), which would change the topic on every poll. It tells of an answer as it takes it, so
+// when the power state has just changed, the text is the power query's.
+void MqttFace::noteState(Projector &p)
+{
+    const ProjectorState &s = p.owner->state();
+    if (s.power.value && s.power.value != p.power) {
+        p.power = s.power.value;
+        p.powerStatus = s.status.value.value_or(QString());
+    }
+}
+
 void MqttFace::publishChanges(Projector &p)
 {
     if (!synced_ || p.claim != Claim::Ours || !client_.isConnected())
         return;
-    for (const mqtt::TopicPayload &t : mqtt::stateTopics(p.owner->state())) {
+    for (const mqtt::TopicPayload &t : mqtt::stateTopics(p.owner->state(), p.powerStatus)) {
         const auto it = p.published.constFind(t.topic);
         if (it != p.published.constEnd() && *it == t.payload)
             continue;

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class LineOwner;
@@ -48,8 +49,10 @@ private:
         LineOwner *owner = nullptr;
         QString id;
         Claim claim = Claim::Unknown;
-        QString holder;                       // the host that serves it, when Theirs
-        QHash<QString, QByteArray> published; // state topic -> payload, since the connect
+        QString holder;                            // the host that serves it, when Theirs
+        QHash<QString, QByteArray> published;      // state topic -> payload, since the connect
+        std::optional<protocol::PowerState> power; // as last seen, and its status text
+        QString powerStatus;
     };
 
     void connected();
@@ -59,6 +62,7 @@ private:
     void bridgeSaid(const QString &host, const QByteArray &payload);
     void command(Projector &p, const QString &topic, const QByteArray &payload);
     void take(Projector &p);
+    void noteState(Projector &p);
     void publishChanges(Projector &p);
     void publishDiscovery();
     void publishServedList();

@@ -179,7 +179,7 @@ QStringList inputNames()
     return names;
 }
 
-QList<TopicPayload> stateTopics(const ProjectorState &state)
+QList<TopicPayload> stateTopics(const ProjectorState &state, const QString &status)
 {
     using protocol::MuteState;
     QList<TopicPayload> out;
@@ -210,8 +210,8 @@ QList<TopicPayload> stateTopics(const ProjectorState &state)
         out.append(
             {QStringLiteral("temperatures"), QJsonDocument(o).toJson(QJsonDocument::Compact)});
     }
-    if (const auto &s = state.status.value)
-        out.append({QStringLiteral("status"), s->toUtf8()});
+    if (!status.isEmpty())
+        out.append({QStringLiteral("status"), status.toUtf8()});
     return out;
 }
 

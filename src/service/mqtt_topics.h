@@ -26,8 +26,9 @@ struct TopicPayload
 };
 
 // The state topics of one projector as its state reads: availability always, each reading only
-// once it is known (an unknown reading leaves its retained topic as it was).
-QList<TopicPayload> stateTopics(const ProjectorState &state);
+// once it is known (an unknown reading leaves its retained topic as it was). status is what the
+// status topic says (the power query's text); empty leaves it out.
+QList<TopicPayload> stateTopics(const ProjectorState &state, const QString &status = {});
 
 // The name of a power state on the power-state topic ("standby", "warming", "on", "cooling",
 // "power-fail", and the warning states), and every name in the order of the power states.
