@@ -169,6 +169,12 @@ void TestOdradMqtt::powerSetReachesTheProjector()
     QVERIFY(watch.waitFor("odra/p1/power-state", "warming"));
     QVERIFY(watch.waitFor("odra/p1/power-state", "on"));
     QCOMPARE(received(2, "C00"), 0);
+    // Polls that find nothing new publish nothing.
+    QVERIFY(watch.waitFor("odra/p1/sound-mute", "OFF")); // the last answer of the first poll on
+    const qsizetype from = watch.count();
+    const int polls = received(1, "CR0");
+    QVERIFY(eventually([&] { return received(1, "CR0") >= polls + 3; }));
+    QCOMPARE(watch.lines().mid(from), QList<QByteArray>());
 }
 
 void TestOdradMqtt::ignoresMalformedCommands_data()
