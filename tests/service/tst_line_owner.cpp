@@ -55,12 +55,14 @@ struct Service
         line->receive(reply);
         settle();
     }
+    // The reply, when it came by the time everything due now has run.
     QByteArray ask(const QByteArray &text)
     {
-        QByteArray reply;
-        device->handle(pjlink::parseLine(text).command, [&](const QByteArray &r) { reply = r; });
+        auto reply = std::make_shared<QByteArray>();
+        device->handle(pjlink::parseLine(text).command,
+                       [reply](const QByteArray &r) { *reply = r; });
         settle();
-        return reply;
+        return *reply;
     }
 };
 
