@@ -259,7 +259,8 @@ void OdraTest::logFile()
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("odra.log"));
-    QVERIFY(odra({"--port", sim.devicePath(), "--log", path, "status"}).status == 0);
+    const Ran status = odra({"--json", "--port", sim.devicePath(), "--log", path, "status"});
+    QVERIFY(status.status == 0);
     QVERIFY(odra({"--port", sim.devicePath(), "--log", path, "power-on"}).status == 0);
 
     QFile file(path);
@@ -275,6 +276,9 @@ void OdraTest::logFile()
     };
     for (int i = 0; i < 4; ++i)
         QCOMPARE(lines[i].mid(lines[i].indexOf('\t') + 1), expected[i]);
+    // odra's output and the log read the reply from the same answer.
+    const QJsonObject o = QJsonDocument::fromJson(status.out).object();
+    QCOMPARE(o["status"].toString().toUtf8(), lines[1].split('\t').last());
 
     const Ran refused = odra({"--log", dir.filePath(QStringLiteral("no/such/dir/odra.log")),
                               "--port", sim.devicePath(), "status"});

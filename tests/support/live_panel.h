@@ -5,6 +5,7 @@
 #include "line/device_map.h"
 #include "line/serial_line.h"
 #include "protocol/catalogue.h"
+#include "fd_io.h"
 #include "quiet_platform.h"
 #include "session/panel_session.h"
 #include "ui/panel_window.h"
@@ -93,3 +94,13 @@ struct LivePanel : BasicLivePanel<SerialLine>
 {
     using BasicLivePanel::BasicLivePanel;
 };
+
+// The CPU time spent in one second of the event loop, after a moment to settle: an idle event
+// loop spends next to none, a busy loop all of it.
+inline double cpuInQuietSecond()
+{
+    QTest::qWait(200);
+    const double before = processCpuSeconds();
+    QTest::qWait(1000);
+    return processCpuSeconds() - before;
+}
