@@ -69,9 +69,13 @@ void FarEnd::readLoop()
         chunks_.push_back({now, bytes_.size()});
         bytes_.append(buf, n);
         received_ += n;
-        if (!query_.isEmpty() && bytes_.endsWith(query_)) {
-            replies_.push_back(monoNs());
-            [[maybe_unused]] const ssize_t w = ::write(master_, reply_.constData(), reply_.size());
+        for (const auto &[query, reply] : autoReplies_) {
+            if (bytes_.endsWith(query)) {
+                replies_.push_back(monoNs());
+                [[maybe_unused]] const ssize_t w =
+                    ::write(master_, reply.constData(), reply.size());
+                break;
+            }
         }
         if (waiting_ && received_ >= awaited_) {
             QMetaObject::invokeMethod(waiting_, &QEventLoop::quit, Qt::QueuedConnection);
@@ -126,8 +130,19 @@ bool FarEnd::waitForCount(qsizetype count, int timeoutMs)
 void FarEnd::setAutoReply(const QByteArray &query, const QByteArray &reply)
 {
     std::lock_guard lock(mutex_);
-    query_ = query;
-    reply_ = reply;
+    autoReplies_.assign({{query, reply}});
+}
+
+void FarEnd::addAutoReply(const QByteArray &query, const QByteArray &reply)
+{
+    std::lock_guard lock(mutex_);
+    for (auto &[q, r] : autoReplies_) {
+        if (q == query) {
+            r = reply;
+            return;
+        }
+    }
+    autoReplies_.emplace_back(query, reply);
 }
 
 std::vector<qint64> FarEnd::replyTimes() const

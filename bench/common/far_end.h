@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class QEventLoop;
@@ -49,8 +50,10 @@ public:
     bool waitForCount(qsizetype count, int timeoutMs);
 
     // When the bytes received end with query, the reader thread writes reply at once and notes
-    // the time just before the write.
+    // the time just before the write. setAutoReply answers that query alone; addAutoReply
+    // answers it too, besides the others (a query given again gets its new reply).
     void setAutoReply(const QByteArray &query, const QByteArray &reply);
+    void addAutoReply(const QByteArray &query, const QByteArray &reply);
     std::vector<qint64> replyTimes() const;
 
 private:
@@ -70,7 +73,7 @@ private:
     mutable std::mutex mutex_;
     QByteArray bytes_;
     std::vector<Chunk> chunks_;
-    QByteArray query_, reply_;
+    std::vector<std::pair<QByteArray, QByteArray>> autoReplies_; // query, reply
     std::vector<qint64> replies_;
     qsizetype awaited_ = 0;
     QEventLoop *waiting_ = nullptr;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // odrad: the resident service. It owns the lines of the configured projectors and gives each a
-// PJLink face on the network.
+// PJLink face on the network, and an MQTT face on a broker when the configuration has one.
 #include "core/kernel_scheduler.h"
 #include "core/stop_signals.h"
 #include "service/config.h"
 #include "service/line_owner.h"
 #include "service/login_limiter.h"
+#include "service/mqtt_config.h"
+#include "service/mqtt_face.h"
 #include "service/pjlink_server.h"
 
 #include <QCommandLineParser>
@@ -14,6 +16,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -24,6 +28,30 @@ int fail(const QString &text)
 {
     std::fputs(qUtf8Printable(text), stderr);
     return 1;
+}
+
+// The configuration and its [mqtt] section, read; the section's faults join the file's.
+struct Configuration
+{
+    ServiceConfig service;
+    std::optional<MqttSettings> mqtt;
+};
+Configuration read(const QString &file)
+{
+    Configuration c{readConfig(file), std::nullopt};
+    c.mqtt = mqttSettings(c.service, &c.service.errors);
+    return c;
+}
+
+// A line, a listening port and its clients for each projector: hundreds of projectors need
+// more descriptors than the usual soft limit of 1024, and the hard limit is ours to take.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace
@@ -43,7 +71,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(
         QStringLiteral("Owns the serial lines of the ODRA MP-Q85/Q75 projectors it is configured "
                        "for\nand gives each a PJLink face on the network (TCP, port 4352 by "
-                       "default).\nSIGTERM ends it in order: queued commands dropped, ports "
+                       "default),\nand an MQTT face on a broker when the configuration has an "
+                       "[mqtt] section.\nSIGTERM ends it in order: queued commands dropped, ports "
                        "closed."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -63,18 +92,20 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(checkOption)) {
         const QString file = parser.value(checkOption);
-        const ServiceConfig config = readConfig(file);
-        if (!config.isValid())
-            return fail(config.errorReport(file));
-        std::printf("%s: %d projector(s), no errors\n", qUtf8Printable(file),
-                    int(config.projectors.size()));
+        const Configuration config = read(file);
+        if (!config.service.isValid())
+            return fail(config.service.errorReport(file));
+        std::printf("%s: %d projector(s), %s, no errors\n", qUtf8Printable(file),
+                    int(config.service.projectors.size()), config.mqtt ? "MQTT" : "no MQTT");
         return 0;
     }
 
     const QString file = parser.value(configOption);
-    const ServiceConfig config = readConfig(file);
+    const Configuration configuration = read(file);
+    const ServiceConfig &config = configuration.service;
     if (!config.isValid())
         return fail(config.errorReport(file));
+    raiseDescriptorLimit();
 
     StopSignals stop;
     const auto scheduler = makeEventLoopScheduler();
@@ -89,8 +120,19 @@ int main(int argc, char *argv[])
     }
     for (const auto &owner : owners)
         owner->start();
+    std::unique_ptr<MqttFace> mqtt;
+    if (configuration.mqtt) {
+        QList<LineOwner *> projectors;
+        for (const auto &owner : owners)
+            projectors << owner.get();
+        mqtt = std::make_unique<MqttFace>(*scheduler, *configuration.mqtt, projectors);
+        mqtt->start();
+    }
 
     QObject::connect(&stop, &StopSignals::received, &app, [&] {
+        // The broker hears that the projectors and this bridge go, before the lines close.
+        if (mqtt)
+            mqtt->stop();
         for (const auto &server : servers)
             server->close();
         for (const auto &owner : owners)

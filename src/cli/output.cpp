@@ -36,6 +36,9 @@ QByteArray plainLine(const PortRun::Result &r, bool prefix)
     QString text;
     if (r.outcome == PortRun::Outcome::NotOpened)
         text = QStringLiteral("not open");
+    else if (!r.complete && !r.reply.isEmpty())
+        // Noise, or a reply cut short: what came, but not as if it were the answer.
+        text = QStringLiteral("no whole reply: ") + renderTraffic(bytesToChars(r.reply)).trimmed();
     else if (r.status)
         text = *r.status;
     else if (!r.reply.isEmpty())

@@ -366,6 +366,8 @@ void TestProjectorSim::rejectsBadOptions_data()
     QTest::newRow("missing value") << QStringList{"--latency"};
     QTest::newRow("negative latency") << QStringList{"--latency", "-1"};
     QTest::newRow("run without program") << QStringList{"--run"};
+    QTest::newRow("many on one device") << QStringList{"--count", "2", "--device", "/dev/null"};
+    QTest::newRow("many for one program") << QStringList{"--count", "2", "--run", "true"};
 }
 
 void TestProjectorSim::rejectsBadOptions()

@@ -17,7 +17,7 @@ QString ProjectorSimProcess::program()
     return QString::fromLocal8Bit(qgetenv("ODRA_SIM"));
 }
 
-bool ProjectorSimProcess::start(const QStringList &args)
+bool ProjectorSimProcess::start(const QStringList &args, int count)
 {
     if (logFile_.open())
         process_.setStandardErrorFile(logFile_.fileName());
@@ -26,10 +26,20 @@ bool ProjectorSimProcess::start(const QStringList &args)
         return false;
     QElapsedTimer t;
     t.start();
-    while (!process_.canReadLine() && process_.state() == QProcess::Running && t.elapsed() < 10000)
-        process_.waitForReadyRead(200);
-    path_ = QString::fromLocal8Bit(process_.readLine().trimmed());
-    return path_.startsWith(QLatin1String("/dev/"));
+    paths_.clear();
+    while (paths_.size() < count && t.elapsed() < 10000 + count * 100) {
+        if (!process_.canReadLine()) {
+            if (process_.state() != QProcess::Running)
+                return false;
+            process_.waitForReadyRead(200);
+            continue;
+        }
+        const QString path = QString::fromLocal8Bit(process_.readLine().trimmed());
+        if (!path.startsWith(QLatin1String("/dev/")))
+            return false;
+        paths_ << path;
+    }
+    return paths_.size() == count;
 }
 
 QByteArray ProjectorSimProcess::log() const

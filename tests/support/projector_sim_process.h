@@ -19,10 +19,12 @@ public:
 
     static QString program();
 
-    // Starts the simulator and waits (generously) for its device path.
-    bool start(const QStringList &args = {});
+    // Starts the simulator and waits (generously) for its device path, or for `count` of them
+    // when args ask for --count.
+    bool start(const QStringList &args = {}, int count = 1);
 
-    QString devicePath() const { return path_; }
+    QString devicePath() const { return paths_.value(0); }
+    QStringList devicePaths() const { return paths_; }
     QProcess &process() { return process_; }
 
     // What the simulator logged so far.
@@ -31,5 +33,5 @@ public:
 private:
     QProcess process_;
     QTemporaryFile logFile_;
-    QString path_;
+    QStringList paths_;
 };

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-Journal::Journal()
+Journal::Journal(const QByteArray &label) : label_(label)
 {
     clock_.start();
 }
@@ -43,6 +43,6 @@ void Journal::write(const QByteArray &text) const
     // One write per line, so that lines from a --run program on the same terminal do not
     // cut through ours.
     const QByteArray line =
-        QByteArray::number(now()).rightJustified(8, ' ') + " ms  " + text + '\n';
+        QByteArray::number(now()).rightJustified(8, ' ') + " ms  " + label_ + text + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }

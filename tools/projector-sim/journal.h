@@ -11,7 +11,8 @@
 class Journal
 {
 public:
-    Journal();
+    // label: what starts each line after the time ("3  " for the third of many projectors).
+    explicit Journal(const QByteArray &label = {});
 
     qint64 now() const { return clock_.elapsed(); }
 
@@ -26,4 +27,5 @@ private:
     void write(const QByteArray &text) const;
 
     QElapsedTimer clock_;
+    QByteArray label_;
 };

@@ -17,8 +17,11 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcSim, "odra.sim")
 
@@ -56,6 +59,72 @@ int shellStatus(int exitCode, QProcess::ExitStatus status)
     return status == QProcess::NormalExit ? exitCode : 128 + exitCode;
 }
 
+// One of the projectors served by --count: its log, its line and its model.
+struct Served
+{
+    std::unique_ptr<Journal> journal;
+    std::unique_ptr<Line> line;
+    std::unique_ptr<Simulator> simulator;
+};
+
+// Two descriptors a pseudo-terminal (ours and the device side we keep open): hundreds of
+// projectors need more than the usual soft limit of 1024, and the hard limit is ours to take.
+void raiseDescriptorLimit(int projectors)
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted = rlim_t(projectors) * 2 + 64;
+    if (limit.rlim_cur >= wanted)
+        return;
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : qMin(wanted, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+// --count N: N projectors in this one process, their paths on standard output one a line in
+// the order of their numbers, so that a benchmark can drive hundreds without hundreds of
+// processes. Each has its own log prefix, line and state; nothing is shared but the loop.
+int serveMany(const Options &options)
+{
+    raiseDescriptorLimit(options.count);
+    std::vector<Served> served;
+    served.reserve(size_t(options.count));
+    QByteArray paths;
+    for (int i = 1; i <= options.count; ++i) {
+        Served s;
+        s.journal = std::make_unique<Journal>(QByteArray::number(i) + "  ");
+        s.line = std::make_unique<Line>(*s.journal);
+        QString error;
+        if (!s.line->openPseudoTerminal(&error)) {
+            qCWarning(lcSim, "projector %d: %s", i, qUtf8Printable(error));
+            return 1;
+        }
+        s.simulator = std::make_unique<Simulator>(options, *s.line, *s.journal);
+        paths += s.line->path().toLocal8Bit() + '\n';
+        s.journal->note(QStringLiteral("projector on %1, stand-by").arg(s.line->path()));
+        served.push_back(std::move(s));
+    }
+    if (!catchStopSignals()) {
+        qCWarning(lcSim, "cannot catch signals");
+        return 1;
+    }
+    std::fwrite(paths.constData(), 1, size_t(paths.size()), stdout);
+    std::fflush(stdout);
+
+    QSocketNotifier stopSignal(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopSignal, &QSocketNotifier::activated, [&] {
+        char drain[16];
+        while (::read(signalPipe[0], drain, sizeof drain) > 0) {
+        }
+        served.front().journal->note(QStringLiteral("stopping"));
+        QCoreApplication::exit(0);
+    });
+    const int status = QCoreApplication::exec();
+    for (Served &s : served)
+        s.line->close();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -80,6 +149,9 @@ int main(int argc, char *argv[])
         return 2;
     case ParseOutcome::Run: break;
     }
+
+    if (options.count > 1)
+        return serveMany(options);
 
     Journal journal;
     Line line(journal);

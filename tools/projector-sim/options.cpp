@@ -9,6 +9,10 @@ namespace {
 
 const QString kRun = QStringLiteral("--run");
 
+// More pseudo-terminals than this would run into the system's own limit (4096 by default),
+// which other programs share.
+constexpr int kMaxCount = 2000;
+
 // The options and their help, for parsing and for --help alike.
 struct Cli
 {
@@ -39,6 +43,11 @@ struct Cli
         QStringLiteral("countdown"),
         QStringLiteral("seconds of count-down and of cooling down (default 3)"),
         QStringLiteral("S")};
+    QCommandLineOption count{
+        QStringLiteral("count"),
+        QStringLiteral("serve N projectors, each on a pseudo-terminal of its own, their paths "
+                       "on standard output one a line (default 1; not with --device or --run)"),
+        QStringLiteral("N")};
 
     Cli()
     {
@@ -48,8 +57,10 @@ struct Cli
             "as the first line of standard output, then answers until SIGTERM, SIGINT or SIGHUP.\n"
             "Commands end in CR; LF is ignored; an empty line gets no answer; a line longer\n"
             "than 4096 bytes is dropped unanswered. Every command and reply is logged to\n"
-            "standard error with milliseconds since start; --noise once a second."));
-        parser.addOptions({device, baud, latency, split, silent, noise, hangupAfter, countdown});
+            "standard error with milliseconds since start; --noise once a second.\n"
+            "With --count N, each projector's log lines start with its number, 1 to N."));
+        parser.addOptions(
+            {device, baud, latency, split, silent, noise, hangupAfter, countdown, count});
         parser.addPositionalArgument(
             QStringLiteral("--run PROGRAM ..."),
             QStringLiteral("run PROGRAM with ODRA_COM1 set to the device path and exit with its "
@@ -125,14 +136,23 @@ ParseOutcome parseOptions(const QStringList &arguments, Options *options, QStrin
               [&](const QString &v) { return toInt(v, 0, 100000, &o.noisePerSecond); }) &&
         check(cli.hangupAfter,
               [&](const QString &v) { return toInt(v, 1, 1000000000, &o.hangupAfter); }) &&
-        check(cli.countdown, [&](const QString &v) {
-            bool number = false;
-            o.countdownSeconds = v.toDouble(&number);
-            return number && std::isfinite(o.countdownSeconds) && o.countdownSeconds >= 0 &&
-                   o.countdownSeconds <= 86400;
-        });
+        check(cli.countdown,
+              [&](const QString &v) {
+                  bool number = false;
+                  o.countdownSeconds = v.toDouble(&number);
+                  return number && std::isfinite(o.countdownSeconds) && o.countdownSeconds >= 0 &&
+                         o.countdownSeconds <= 86400;
+              }) &&
+        check(cli.count, [&](const QString &v) { return toInt(v, 1, kMaxCount, &o.count); });
     if (!ok)
         return ParseOutcome::Error;
+    // One device, one program: both are about a single line.
+    if (o.count > 1 && (!o.device.isEmpty() || !o.run.isEmpty())) {
+        *error = QStringLiteral("--count serves pseudo-terminals of its own; it does not go "
+                                "with %1")
+                     .arg(o.device.isEmpty() ? kRun : QStringLiteral("--device"));
+        return ParseOutcome::Error;
+    }
     *options = o;
     return ParseOutcome::Run;
 }

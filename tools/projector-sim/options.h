@@ -16,6 +16,7 @@ struct Options
     int hangupAfter = 0;         // close the line after this many commands; 0: never
     double countdownSeconds = 3; // count-down and cooling-down time
     QStringList run;             // program and arguments to run on the line; empty: none
+    int count = 1;               // projectors served, each on a pseudo-terminal of its own
 };
 
 enum class ParseOutcome { Run, Help, Version, Error };
