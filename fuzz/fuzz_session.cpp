@@ -223,9 +223,13 @@ private:
         FUZZ_CHECK(!session_->awaitingReply(), "a reply is still awaited after a receive");
         FUZZ_CHECK(session_->transmitLine() == b.txd, "a receive changed the TXD line");
         qint64 pressure = b.pressure;
-        const auto text =
-            answerStarted_ ? status::decodeReply(b.lastCommand, renderTraffic(answer_), &pressure)
-                           : std::nullopt;
+        std::optional<QString> text;
+        if (answerStarted_) {
+            const status::Decoded decoded =
+                status::decodeReply(b.lastCommand, renderTraffic(answer_));
+            text = decoded.text;
+            pressure = decoded.pressure.value_or(pressure);
+        }
         FUZZ_CHECK(session_->statusLine() == (text ? *text : b.status),
                    "the status line is not the decoder's text for the latest answer");
         FUZZ_CHECK(session_->pressureValue() == pressure,

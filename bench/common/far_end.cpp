@@ -2,6 +2,7 @@
 #include "far_end.h"
 
 #include "clock.h"
+#include "pseudo_terminal.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -17,18 +17,16 @@ namespace bench {
 
 FarEnd::FarEnd()
 {
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    cfsetspeed(&raw, B19200);
-    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0 || pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        master_ = slave_ = -1;
+    const PseudoTerminalPair pair = openPseudoTerminal(B19200);
+    if (!pair.isOpen() || pipe2(stopPipe_, O_CLOEXEC) != 0) {
+        for (int fd : {pair.farEnd, pair.device})
+            if (fd >= 0)
+                ::close(fd);
         return;
     }
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    path_ = QString::fromLocal8Bit(name);
+    master_ = pair.farEnd;
+    slave_ = pair.device;
+    path_ = pair.path;
     reader_ = std::thread([this] { readLoop(); });
 }
 

@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "launcher.h"
 #include "proc_stats.h"
+#include "pseudo_terminal.h"
 #include "report.h"
 
 #include <QCommandLineParser>
@@ -13,8 +14,6 @@
 #include <QJsonObject>
 
 #include <cstdio>
-#include <pty.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,11 +28,10 @@ struct Line
     QString path;
     Line()
     {
-        char name[256] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        if (openpty(&master, &slave, name, &raw, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
+        const PseudoTerminalPair pair = openPseudoTerminal();
+        master = pair.farEnd;
+        slave = pair.device;
+        path = pair.path;
     }
     ~Line()
     {

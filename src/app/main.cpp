@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
 
     StopSignals stop;
     const auto scheduler = makeEventLoopScheduler();
-    DeviceLine line;
+    DeviceLine line(*scheduler);
     QSettings settings;
     DeviceMap devices;
     devices.rememberIn(&settings);

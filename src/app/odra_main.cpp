@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     const auto scheduler = makeEventLoopScheduler();
     Fleet fleet(
         *scheduler, options.ports, options.request, options.json,
-        [] { return std::make_unique<DeviceLine>(); },
+        [&scheduler = *scheduler] { return std::make_unique<DeviceLine>(scheduler); },
         [&output](const QByteArray &line) { output.print(line); },
         options.logFile.isEmpty() ? nullptr : &log);
     // The only way out: every port answered, or Fleet::stop() ended the rest.

@@ -5,7 +5,8 @@
 #include "line/network_line.h"
 #include "line/serial_line.h"
 
-DeviceLine::DeviceLine(QObject *parent) : Line(parent)
+DeviceLine::DeviceLine(Scheduler &scheduler, QObject *parent)
+    : Line(parent), scheduler_(scheduler)
 {
 }
 
@@ -43,17 +44,17 @@ bool DeviceLine::open(const QString &device, const LineSettings &settings)
         return fail(Failure::BadName, address.problemText());
     if (address.isNetwork()) {
         if (!network_) {
-            network_ = std::make_unique<NetworkLine>();
+            network_ = std::make_unique<NetworkLine>(scheduler_);
             follow(network_.get());
         }
         current_ = network_.get();
-    } else {
-        if (!serial_) {
-            serial_ = std::make_unique<SerialLine>();
-            follow(serial_.get());
-        }
-        current_ = serial_.get();
+        return relay(*current_, network_->open(address, device, settings));
     }
+    if (!serial_) {
+        serial_ = std::make_unique<SerialLine>();
+        follow(serial_.get());
+    }
+    current_ = serial_.get();
     return relay(*current_, current_->open(device, settings));
 }
 

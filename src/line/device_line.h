@@ -6,6 +6,7 @@
 #include <memory>
 
 class NetworkLine;
+class Scheduler;
 class SerialLine;
 
 // The line to whatever device it is given: each open() picks the line that serves that kind of
@@ -16,7 +17,8 @@ class DeviceLine final : public Line
 {
     Q_OBJECT
 public:
-    explicit DeviceLine(QObject *parent = nullptr);
+    // The scheduler times the network lines' connections.
+    explicit DeviceLine(Scheduler &scheduler, QObject *parent = nullptr);
     ~DeviceLine() override;
 
     bool open(const QString &device, const LineSettings &settings) override;
@@ -31,6 +33,7 @@ public:
 private:
     void follow(Line *line);
 
+    Scheduler &scheduler_;
     std::unique_ptr<SerialLine> serial_;
     std::unique_ptr<NetworkLine> network_;
     Line *current_ = nullptr;

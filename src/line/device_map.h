@@ -48,10 +48,6 @@ public:
 
     QString device(int port) const;
     Source source(int port) const;
-    // Where the operator says which device a port is, for a warning that it cannot be opened.
-    QString howToChoose(int port) const;
-    // Where the port's device comes from, in a few words ("from ODRA_COM1").
-    QString origin(int port) const;
 
     // The key a port's remembered device is kept under.
     static QString settingsKey(int port);

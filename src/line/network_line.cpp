@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "line/network_line.h"
 
+#include "core/scheduler.h"
 #include "line/com_port_control.h"
 
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QNetworkProxy>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -39,12 +41,13 @@ void setTcpOption(qintptr fd, int level, int name, int value)
 
 } // namespace
 
-NetworkLine::NetworkLine(QObject *parent) : Line(parent)
+NetworkLine::NetworkLine(Scheduler &scheduler, QObject *parent)
+    : Line(parent), connectTimer_(scheduler.createTimer(kConnectTimeoutMs))
 {
-    connectTimer_.setSingleShot(true);
-    connectTimer_.setTimerType(Qt::PreciseTimer); // a coarse one may give up before the 3 s are out
-    connectTimer_.setInterval(kConnectTimeoutMs);
-    connect(&connectTimer_, &QTimer::timeout, this, &NetworkLine::onTimeout);
+    connectTimer_->setHandler([this] {
+        connectTimer_->setEnabled(false); // once
+        onTimeout();
+    });
 }
 
 NetworkLine::~NetworkLine() = default; // the socket is a child: it goes with the line
@@ -72,10 +75,15 @@ qintptr NetworkLine::socketDescriptor() const
 
 bool NetworkLine::open(const QString &device, const LineSettings &settings)
 {
+    return open(DeviceAddress::parse(device), device, settings);
+}
+
+bool NetworkLine::open(const DeviceAddress &address, const QString &device,
+                       const LineSettings &settings)
+{
     clearFailure();
     if (state_ != State::Closed)
         return fail(Failure::Other, tr("The line is already open."));
-    const DeviceAddress address = DeviceAddress::parse(device);
     if (!address.isNetwork())
         return fail(Failure::BadName, tr("not a network device"));
     if (!address.isValid())
@@ -99,7 +107,7 @@ bool NetworkLine::open(const QString &device, const LineSettings &settings)
     connect(socket_, &QTcpSocket::disconnected, this, &NetworkLine::onDisconnected);
     // The name lookup counts against the three seconds too: an unknown host must not keep the
     // operator waiting longer than a silent one.
-    connectTimer_.start();
+    connectTimer_->setEnabled(true);
     socket_->connectToHost(address_.host, address_.port);
     return true;
 }
@@ -200,7 +208,7 @@ void NetworkLine::readNotice(const QByteArray &sub)
 
 void NetworkLine::becomeOpen()
 {
-    connectTimer_.stop();
+    connectTimer_->setEnabled(false);
     if (address_.kind == DeviceAddress::Kind::Rfc2217 && !telnet_.enabledHere(telnet::kComPort))
         qCWarning(lcLine).noquote()
             << tr("%1: the device server does not set its serial port on request; it keeps its "
@@ -336,7 +344,7 @@ bool NetworkLine::close()
 
 void NetworkLine::letGo()
 {
-    connectTimer_.stop();
+    connectTimer_->setEnabled(false);
     state_ = State::Closed;
     QTcpSocket *socket = std::exchange(socket_, nullptr);
     if (!socket)

@@ -6,9 +6,12 @@
 #include "line/telnet_codec.h"
 
 #include <QAbstractSocket>
-#include <QTimer>
 
+#include <memory>
+
+class PeriodicTimer;
 class QTcpSocket;
+class Scheduler;
 
 // The line to a serial device server on the network: rfc2217://HOST:PORT, where the server sets
 // its serial port to the panel's speed and framing and every byte travels telnet-escaped, or
@@ -31,10 +34,12 @@ public:
     static constexpr int kKeepCount = 4;
     static constexpr int kUnacknowledgedMs = 30000;
 
-    explicit NetworkLine(QObject *parent = nullptr);
+    explicit NetworkLine(Scheduler &scheduler, QObject *parent = nullptr);
     ~NetworkLine() override;
 
     bool open(const QString &device, const LineSettings &settings) override;
+    // The same, for an address already read from the device's name.
+    bool open(const DeviceAddress &address, const QString &device, const LineSettings &settings);
     bool close() override;
     bool isOpen() const override { return state_ == State::Open; }
     bool isConnecting() const override { return state_ == State::Connecting; }
@@ -70,7 +75,8 @@ private:
     LineSettings settings_;
     State state_ = State::Closed;
     QTcpSocket *socket_ = nullptr;
-    QTimer connectTimer_;
+    // Gives up a connection (and its negotiation) that has not stood up in time.
+    std::unique_ptr<PeriodicTimer> connectTimer_;
     telnet::Codec telnet_;
     QByteArray inbox_;
     // What the server sent while the connection was still being made: the reason it gives

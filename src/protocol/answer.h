@@ -95,8 +95,9 @@ class AnswerFramer
 public:
     // A command went out: its answer starts with what arrives from now on.
     void sent();
-    // What arrived; returns the part of it that belongs to the latest command's answer.
-    QByteArrayView take(QByteArrayView bytes);
+    // What arrived; returns the part of it that belongs to the latest command's answer. Only
+    // the first room bytes of it are kept (a receiver whose buffer is full sees no more).
+    QByteArrayView take(QByteArrayView bytes, qsizetype room = kLimit);
     // The answer's bytes so far (at most limit), and whether it has started and ended.
     const QByteArray &bytes() const { return answer_; }
     bool started() const { return started_; }

@@ -79,33 +79,36 @@ enum class Rule { Table, LampTime, Temperatures, Copy, Pressure };
 struct StatusQuery
 {
     QStringView command;
+    Query query;
     Rule rule;
     qsizetype keyLength = 0;
     std::span<const StatusRow> rows = {};
 };
 
 constexpr StatusQuery kQueries[] = {
-    {u"CR0\r", Rule::Table, 4, kPowerRows},
-    {u"CR1\r", Rule::Table, 2, kInputRows},
-    {u"CR4\r", Rule::Table, 4, kMirrorRows},
-    {u"CR3\r", Rule::LampTime},
-    {u"CR6\r", Rule::Temperatures},
-    {u"CRA\r", Rule::Table, 4, kMuteRows},
-    {u"CR9\r", Rule::Copy},
-    {u"CR PRESSURE\r", Rule::Pressure},
-    {u"CR7\r", Rule::Table, 4, kLampRows},
+    {u"CR0\r", Query::PowerState, Rule::Table, 4, kPowerRows},
+    {u"CR1\r", Query::InputMode, Rule::Table, 2, kInputRows},
+    {u"CR4\r", Query::Orientation, Rule::Table, 4, kMirrorRows},
+    {u"CR3\r", Query::LampTime, Rule::LampTime},
+    {u"CR6\r", Query::Temperatures, Rule::Temperatures},
+    {u"CRA\r", Query::Mute, Rule::Table, 4, kMuteRows},
+    {u"CR9\r", Query::Copy, Rule::Copy},
+    {u"CR PRESSURE\r", Query::Pressure, Rule::Pressure},
+    {u"CR7\r", Query::Lamps, Rule::Table, 4, kLampRows},
 };
 
 // The key is the start of the line, or the whole line while it is shorter; a key still short of
 // its length matches no row, so a reply arriving in pieces is decoded once enough has come.
-std::optional<QString> lookUp(const StatusQuery &query, QStringView rxdLine)
+void lookUp(const StatusQuery &query, QStringView rxdLine, Decoded &decoded)
 {
     const QStringView key = rxdLine.left(query.keyLength);
-    for (const StatusRow &row : query.rows) {
-        if (row.key == key)
-            return row.text.toString();
+    for (qsizetype i = 0; i < qsizetype(query.rows.size()); ++i) {
+        if (query.rows[i].key == key) {
+            decoded.text = query.rows[i].text.toString();
+            decoded.row = int(i);
+            return;
+        }
     }
-    return std::nullopt;
 }
 
 // Characters first to first + count - 1 of the line, counted from 1; fewer, or none, where the
@@ -137,32 +140,32 @@ QString temperatures(QStringView rxdLine)
     return text;
 }
 
-QString pressure(QStringView rxdLine, qint64 *pressureValue)
+void pressure(QStringView rxdLine, Decoded &decoded)
 {
     const qint64 value = convertPressure(readNumber(rxdLine));
-    if (pressureValue)
-        *pressureValue = value;
-    return QString::number(value) + QLatin1String(" hPa");
+    decoded.pressure = value;
+    decoded.text = QString::number(value) + QLatin1String(" hPa");
 }
 
 } // namespace
 
-std::optional<QString> decodeReply(QStringView lastCommand, QStringView rxdLine,
-                                   qint64 *pressureValue)
+Decoded decodeReply(QStringView lastCommand, QStringView rxdLine)
 {
+    Decoded decoded;
     const auto query = std::find_if(std::begin(kQueries), std::end(kQueries),
                                     [&](const StatusQuery &q) { return q.command == lastCommand; });
     if (query == std::end(kQueries))
-        return std::nullopt;
+        return decoded;
 
+    decoded.query = query->query;
     switch (query->rule) {
-    case Rule::Table: return lookUp(*query, rxdLine);
-    case Rule::LampTime: return lampTime(rxdLine);
-    case Rule::Temperatures: return temperatures(rxdLine);
-    case Rule::Copy: return rxdLine.toString();
-    case Rule::Pressure: return pressure(rxdLine, pressureValue);
+    case Rule::Table: lookUp(*query, rxdLine, decoded); break;
+    case Rule::LampTime: decoded.text = lampTime(rxdLine); break;
+    case Rule::Temperatures: decoded.text = temperatures(rxdLine); break;
+    case Rule::Copy: decoded.text = rxdLine.toString(); break;
+    case Rule::Pressure: pressure(rxdLine, decoded); break;
     }
-    return std::nullopt;
+    return decoded;
 }
 
 bool isStatusQuery(QStringView command)

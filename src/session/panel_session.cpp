@@ -4,6 +4,7 @@
 
 #include "line/device_address.h"
 #include "line/device_map.h"
+#include "session/device_advice.h"
 
 #include <QLoggingCategory>
 
@@ -43,6 +44,7 @@ void PanelSession::start()
     awaitingReply_ = false;
     emptyReceived();
 
+    emit settingsChanged(settings_);
     port_ = 1;
     // A remembered setting that names no device is passed over; said once, where the operator
     // can find the file and mend it.
@@ -56,7 +58,7 @@ void PanelSession::start()
     const QString device = devices_.device(port_);
     const bool opened = line_.open(device, settings_);
     if (opened)
-        device_ = device;
+        this->opened(device);
     else
         warn(openFailure(port_, device), port_);
     portIfConnectFails_ = port_;
@@ -66,6 +68,14 @@ void PanelSession::start()
     // connection still being made is left to stand up rather than be made twice.
     if (opened && line_.isOpen())
         choosePort(1);
+    else
+        emit portChosen(1);
+}
+
+void PanelSession::opened(const QString &device)
+{
+    device_ = device;
+    emit portOpened(port_, device_);
 }
 
 void PanelSession::openSettings()
@@ -76,6 +86,7 @@ void PanelSession::openSettings()
 
 void PanelSession::choosePort(int port)
 {
+    emit portChosen(port);
     const int otherPort = port == 1 ? 2 : 1;
     QString failure;
     int failedPort = 0; // set when it is the chosen port's device that failed
@@ -89,7 +100,7 @@ void PanelSession::choosePort(int port)
     if (failure.isEmpty()) {
         const QString device = devices_.device(port);
         if (line_.open(device, settings_))
-            device_ = device;
+            opened(device);
         else {
             failure = openFailure(port, device);
             failedPort = port;
@@ -122,6 +133,7 @@ void PanelSession::chooseDevice(int port, const QString &device)
 void PanelSession::chooseSpeed(qint32 baud)
 {
     settings_.baud = baud;
+    emit settingsChanged(settings_);
     // An open port goes on at the new speed, without reopening; a connection still being made
     // takes the new speed with it.
     if ((line_.isOpen() || line_.isConnecting()) && !line_.setSettings(settings_))
@@ -150,7 +162,7 @@ QString PanelSession::openFailure(int port, const QString &device) const
     switch (line_.failure()) {
     case Line::Failure::Missing:
         return tr("%1 does not exist.\nCheck the cable or adapter, or %2.\n(%3)")
-            .arg(name, devices_.howToChoose(port), line_.failureDetail());
+            .arg(name, howToChoose(devices_, port), line_.failureDetail());
     case Line::Failure::Refused:
         return tr("%1 cannot be opened: it is in use by another program, or this user may not "
                   "open it (on Debian, join the \"dialout\" group).\n(%2)")
@@ -158,10 +170,10 @@ QString PanelSession::openFailure(int port, const QString &device) const
     case Line::Failure::Unreachable:
         return tr("%1 cannot be reached: %2.\nCheck that the device server is on and its "
                   "address is right, or %3.")
-            .arg(name, line_.failureDetail(), devices_.howToChoose(port));
+            .arg(name, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::BadName:
         return tr("%1 is not a device the panel can open: %2.\nTo use another device, %3.")
-            .arg(name, line_.failureDetail(), devices_.howToChoose(port));
+            .arg(name, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::None:
     case Line::Failure::Other: break;
     }

@@ -4,6 +4,7 @@
 #include "core/scheduler.h"
 #include "line/line.h"
 #include "line/line_settings.h"
+#include "protocol/answer.h"
 #include "protocol/catalogue.h"
 
 #include <QObject>
@@ -97,6 +98,10 @@ public:
     const protocol::Command *held() const { return held_; }
     protocol::ArrowSpeed arrowSpeed() const { return arrowSpeed_; }
     qint64 pressureValue() const { return pressureValue_; }
+    // The answer to the latest command as far as it has come.
+    protocol::Answer answerSoFar() const;
+    // The line's own words for its last failure (a write it refused).
+    QString lineFailure() const { return line_.failureDetail(); }
     // The four timers by role.
     const PeriodicTimer &repeat() const { return *repeat_; }
     const PeriodicTimer &replyWindow() const { return *replyWindow_; }
@@ -121,6 +126,18 @@ signals:
     // for measuring the panel from inside.
     void sent(const QByteArray &bytes);
     void arrived(const QByteArray &bytes);
+    // The answer to the latest command: once it is whole, or, when it is not whole by the end
+    // of its reply window, then, marked incomplete with what did arrive (and once more should it
+    // become whole before the next command). A command followed by another before either
+    // happened has no answer of its own.
+    void answered(const protocol::Answer &answer);
+    // The port option the operator marked (and start-up marks COM1): it stays marked when its
+    // device fails, as the operator left it.
+    void portChosen(int port);
+    // The port now open, and the device it is.
+    void portOpened(int port, const QString &device);
+    // The line settings now in force, from start-up and every speed change.
+    void settingsChanged(const LineSettings &settings);
 
 private:
     void transmit(const QString &command);
@@ -145,7 +162,10 @@ private:
     void setSettingsOpen(bool open);
     void emptyReceived();
     void startAnswer();
-    void takeAnswer(QStringView chars);
+    void takeAnswer(QByteArrayView bytes, qsizetype room);
+    void answerWindowEnded();
+    bool answerWhole() const;
+    void opened(const QString &device);
 
     Line &line_;
     DeviceMap &devices_;
@@ -181,11 +201,20 @@ private:
     // its own tokens to it.
     bool receiveLineShowsReply_ = false;
 
-    // The answer to the latest send, which the status line decodes: the characters received_
-    // took since that send, without a lone ACK in front that acknowledges an earlier command.
-    // Whatever arrived before the send answered something else, however the RXD line shows it.
-    QString answerLine_;         // its rendering, as the decoder reads it
-    bool answerStarted_ = false; // whether a character of it has arrived
-    int acksToSkip_ = 0;         // ACKs of earlier commands that may still stand in front
-    int sendsSinceArrival_ = 0;  // commands sent since anything last arrived
+    // The answer to the latest send, which the status line decodes: what received_ took since
+    // that send, without ACKs in front that acknowledge earlier commands. Whatever arrived
+    // before the send answered something else, however the RXD line shows it.
+    protocol::AnswerFramer answer_;
+    QString answerLine_; // its rendering, as the decoder reads it
+    // What of it arrived before the receive buffer was last emptied (its reply window ended, a
+    // hold came up): the status line starts afresh then, the answer goes on.
+    QByteArray answerEarlier_;
+    enum class AnswerState : quint8 {
+        None,       // nothing sent yet
+        Awaited,    // sent; answered() not yet emitted
+        Incomplete, // its window ended before it was whole; answered() once more if it becomes so
+        Given,      // answered() with the whole answer
+    };
+    AnswerState answerState_ = AnswerState::None;
+    protocol::Answer given_; // the whole answer, once answered() told it
 };

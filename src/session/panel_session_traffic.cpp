@@ -4,7 +4,6 @@
 #include "session/panel_session.h"
 
 #include "protocol/decoder.h"
-#include "protocol/reply.h"
 #include "protocol/traffic.h"
 
 #include <utility>
@@ -42,9 +41,10 @@ void PanelSession::transmit(const QString &command)
         emptyReceived();
     // Its answer starts with what arrives from now on. A status line showing an earlier query's
     // answer is blanked: it would be taken for the answer to this one.
+    answer_.sent();
     startAnswer();
-    acksToSkip_ = sendsSinceArrival_;
-    ++sendsSinceArrival_;
+    answerEarlier_.clear();
+    answerState_ = AnswerState::Awaited;
     if (status::isStatusQuery(command) && !statusLine_.isEmpty())
         setStatusLine(QString());
 
@@ -90,40 +90,63 @@ void PanelSession::takeArrivals()
         setReceiveLine(renderTraffic(received_));
         receiveLineShowsReply_ = true;
     }
-    if (!bytes.isEmpty())
-        sendsSinceArrival_ = 0;
-    takeAnswer(QStringView(received_).mid(before));
-    if (!answerStarted_)
-        return;
-    if (const auto text = status::decodeReply(lastCommand_, answerLine_, &pressureValue_))
-        setStatusLine(*text);
+    takeAnswer(bytes, std::max<qsizetype>(room, 0));
 }
 
 void PanelSession::startAnswer()
 {
     answerLine_ = QStringLiteral(" ");
-    answerStarted_ = false;
 }
 
-void PanelSession::takeAnswer(QStringView chars)
+void PanelSession::takeAnswer(QByteArrayView bytes, qsizetype room)
 {
-    const QChar kAck(protocol::kAck);
-    // An ACK has no CR: each one in front, up to one for each command sent before this one
-    // and not yet answered, acknowledges one of those.
-    while (!answerStarted_ && acksToSkip_ > 0 && !chars.isEmpty() && chars.front() == kAck) {
-        chars = chars.sliced(1);
-        --acksToSkip_;
-    }
-    if (chars.isEmpty())
+    const QByteArrayView taken = answer_.take(bytes, room);
+    if (!answer_.started())
         return;
-    answerStarted_ = true;
-    appendTraffic(answerLine_, chars);
+    appendTraffic(answerLine_, QString::fromLatin1(taken));
+    const status::Decoded decoded = status::decodeReply(lastCommand_, answerLine_);
+    if (decoded.pressure)
+        pressureValue_ = *decoded.pressure;
+    if (decoded.text)
+        setStatusLine(*decoded.text);
+    if (answerWhole() &&
+        (answerState_ == AnswerState::Awaited || answerState_ == AnswerState::Incomplete)) {
+        given_ = answerSoFar();
+        answerState_ = AnswerState::Given;
+        emit answered(given_);
+    }
+}
+
+void PanelSession::answerWindowEnded()
+{
+    if (answerState_ != AnswerState::Awaited)
+        return;
+    answerState_ = AnswerState::Incomplete;
+    emit answered(answerSoFar());
+}
+
+bool PanelSession::answerWhole() const
+{
+    // What arrived before the buffer was emptied ends with no CR (or it would have been whole):
+    // only the bytes since can end it.
+    if (answerEarlier_.isEmpty())
+        return answer_.complete();
+    return answer_.bytes().endsWith('\r');
+}
+
+protocol::Answer PanelSession::answerSoFar() const
+{
+    // A whole answer stays what it was: what arrives after it answers nothing.
+    if (answerState_ == AnswerState::Given)
+        return given_;
+    return protocol::readAnswer(lastCommand_, answerEarlier_ + answer_.bytes(), answerWhole());
 }
 
 void PanelSession::replyWindowEnded()
 {
     if (awaitingReply_)
         setReceiveLine(kNoReply);
+    answerWindowEnded(); // what has not become whole
     replyWindow_->setEnabled(false);
     emptyReceived();
     awaitingReply_ = false;
@@ -260,5 +283,8 @@ void PanelSession::emptyReceived()
 {
     received_.clear();
     receiveLineShowsReply_ = false;
+    if (answerState_ == AnswerState::Awaited || answerState_ == AnswerState::Incomplete)
+        answerEarlier_ += answer_.bytes();
+    answer_.reset();
     startAnswer();
 }

@@ -52,6 +52,9 @@ struct RequestResult
     Status status = Status::NoReply;
     protocol::Answer answer; // the answer to the last send (a hold's last repeat)
     QByteArray sent;         // the command string, as the line took it
+    // Everything that came back while it was in flight (a hold's every answer), at most
+    // PanelSession::kReceiveLimit bytes.
+    QByteArray arrived;
     int sends = 0;           // more than one for a held button
     qint64 elapsedMs = -1;   // from the first send to the end; -1 when nothing went
     QString error;           // why it failed or stopped
@@ -95,10 +98,15 @@ private:
     void issue(Entry &entry);
     void sent(const QByteArray &bytes);
     void answered(const protocol::Answer &answer);
+    void armDeadline();
     void windowEnded();
     void releaseDue();
+    void releaseHold();
     void lineDown(const QString &cause);
+    void finishByAnswer();
     void finish(RequestResult::Status status, const QString &error = QString());
+    void failWaiting(RequestResult::Status status, const QString &cause);
+    void tell(Entry &entry);
 
     Scheduler &scheduler_;
     PanelSession &session_;

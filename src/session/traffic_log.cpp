@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "session/traffic_log.h"
 
-#include "protocol/decoder.h"
-#include "protocol/reply.h"
 #include "protocol/traffic.h"
+#include "protocol/answer.h"
 #include "session/panel_session.h"
 
 #include <QDateTime>
@@ -29,21 +28,14 @@ QString timeStamp(qint64 msSinceEpoch)
 
 struct TrafficLog::Follower
 {
-    const PanelSession *session = nullptr; // null once the session has gone
     QString fixedName;
-    QString port;    // as last named
-    QString command; // the command string the pending reply answers
-    QByteArray pending;
+    QString port; // as the session last announced it
+    QByteArray pending; // what arrived since the last reply line
     qint64 pendingAtMs = 0; // when the last of it arrived
     bool split = false;     // the reply outgrew the limit: its later pieces are not decoded
+    bool awaiting = false;  // a command went out and the session has not answered it yet
 
-    void name()
-    {
-        if (!fixedName.isEmpty())
-            port = fixedName;
-        else if (session)
-            port = QStringLiteral("COM%1 (%2)").arg(session->port()).arg(session->device());
-    }
+    QString name() const { return fixedName.isEmpty() ? port : fixedName; }
 };
 
 TrafficLog::TrafficLog(QObject *parent) : QObject(parent)
@@ -53,7 +45,7 @@ TrafficLog::TrafficLog(QObject *parent) : QObject(parent)
 TrafficLog::~TrafficLog()
 {
     for (const auto &f : followers_)
-        writeReply(*f);
+        writeReply(*f, QString());
 }
 
 bool TrafficLog::open(const QString &path)
@@ -67,47 +59,54 @@ void TrafficLog::follow(const PanelSession &session, const QString &portName)
 {
     auto owned = std::make_unique<Follower>();
     Follower *f = owned.get();
-    f->session = &session;
     f->fixedName = portName;
-    f->name();
+    f->port = QStringLiteral("COM%1 (%2)").arg(session.port()).arg(session.device());
     followers_.push_back(std::move(owned));
+    connect(&session, &PanelSession::portOpened, this, [f](int port, const QString &device) {
+        f->port = QStringLiteral("COM%1 (%2)").arg(port).arg(device);
+    });
     connect(&session, &PanelSession::sent, this, [this, f](const QByteArray &b) { sent(*f, b); });
     connect(&session, &PanelSession::arrived, this,
             [this, f](const QByteArray &b) { arrived(*f, b); });
+    connect(&session, &PanelSession::answered, this, [this, f](const protocol::Answer &answer) {
+        // The reply line that ends with this answer says what it decodes to.
+        f->awaiting = false;
+        if (!f->split)
+            writeReply(*f, answer.statusText());
+    });
     connect(&session, &QObject::destroyed, this, [this, f] {
-        f->session = nullptr;
-        writeReply(*f);
+        writeReply(*f, QString());
     });
 }
 
 void TrafficLog::sent(Follower &f, const QByteArray &bytes)
 {
-    writeReply(f); // what came before this command, whole or not, answered the one before
-    f.name();
-    f.command = f.session->lastCommand();
+    writeReply(f, QString()); // what came before this command and answered nothing whole
     f.split = false;
-    writeLine(now(), f.port, "TXD", bytes, renderTraffic(bytesToChars(bytes)), QString());
+    f.awaiting = true;
+    writeLine(now(), f.name(), "TXD", bytes, renderTraffic(bytesToChars(bytes)), QString());
 }
 
 void TrafficLog::arrived(Follower &f, const QByteArray &bytes)
 {
-    f.name();
     f.pending += bytes;
     f.pendingAtMs = now();
-    if (protocol::isWholeReply(f.pending) || f.pending.size() >= kPendingLimit)
-        writeReply(f);
+    // What comes while no command awaits its answer is written as it ends; a reply that does
+    // not end is written in pieces, undecoded, so that no byte is held back for long.
+    if (!f.awaiting && protocol::isWholeReply(f.pending)) {
+        writeReply(f, QString());
+    } else if (f.pending.size() >= kPendingLimit) {
+        writeReply(f, QString());
+        f.split = true;
+    }
 }
 
-void TrafficLog::writeReply(Follower &f)
+void TrafficLog::writeReply(Follower &f, const QString &status)
 {
     if (f.pending.isEmpty())
         return;
-    const QString rxd = renderTraffic(bytesToChars(f.pending));
-    QString status;
-    if (!f.split)
-        status = status::decodeReply(f.command, rxd, nullptr).value_or(QString()).trimmed();
-    writeLine(f.pendingAtMs, f.port, "RXD", f.pending, rxd, status);
-    f.split = !protocol::isWholeReply(f.pending);
+    writeLine(f.pendingAtMs, f.name(), "RXD", f.pending, renderTraffic(bytesToChars(f.pending)),
+              status);
     f.pending.clear();
 }
 

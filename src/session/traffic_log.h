@@ -18,9 +18,10 @@ class PanelSession;
 //   2026-12-07T22:00:00.123+01:00  COM1 (/dev/ttyS0)  TXD  43 52 30 0D   C R 0 CR
 //   2026-12-07T22:00:00.141+01:00  COM1 (/dev/ttyS0)  RXD  38 30 0D      8 0 CR    Stand by
 //
-// A reply is written once it is whole (its closing carriage return, or the lone ACK of a control
-// command); what never becomes whole is written when the next command goes out, when the
-// session goes and when the log closes, so that no byte is held back for long. The file is
+// A reply is written as the session answers the command (its answer whole, or its reply window
+// over), with the status the session decoded; what answers nothing is written when the next
+// command goes out, when the session goes and when the log closes, so that no byte is held
+// back for long. The file is
 // appended to and written line by line: it holds every line up to the last even when the
 // program is stopped hard.
 class TrafficLog final : public QObject
@@ -46,7 +47,7 @@ private:
     struct Follower;
     void sent(Follower &f, const QByteArray &bytes);
     void arrived(Follower &f, const QByteArray &bytes);
-    void writeReply(Follower &f);
+    void writeReply(Follower &f, const QString &status);
     // One line of the log; rendered: the bytes as the monitor shows them.
     void writeLine(qint64 atMs, const QString &port, const char *direction, const QByteArray &bytes,
                    const QString &rendered, const QString &status);

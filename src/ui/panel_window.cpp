@@ -157,6 +157,14 @@ void PanelWindow::connectSession()
     connect(&session_, &PanelSession::statusLineChanged, statusLine_, &PanelLabel::setText);
     connect(&session_, &PanelSession::viewChanged, this, &PanelWindow::showView);
     connect(&session_, &PanelSession::settingsOpenChanged, settingsFrame_, &QWidget::setVisible);
+    // The option buttons show what the session says was chosen (a port's stays marked when its
+    // device fails, as the operator left it).
+    connect(&session_, &PanelSession::portChosen, this,
+            [this](int port) { portButton(port)->setChecked(true); });
+    connect(&session_, &PanelSession::settingsChanged, this, [this](const LineSettings &s) {
+        const char *speed = s.baud == 9600 ? "speed-9600" : "speed-19200";
+        controlOf<QAbstractButton>(controls_, speed)->setChecked(true);
+    });
     connect(&session_, &PanelSession::warning, this, [this](const QString &text, int port) {
         if (presentWarning_)
             presentWarning_(text);

@@ -6,6 +6,8 @@
 
 #include "ui/device_dialog.h"
 
+#include "session/device_advice.h"
+
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMenu>
@@ -69,13 +71,11 @@ DeviceDialog *PanelWindow::openDeviceDialog(int port)
 
     const DeviceMap &devices = session_.devices();
     auto *dialog = new DeviceDialog(port, devices.device(port), devices.source(port),
-                                    devices.origin(port), findAdapters_, this);
+                                    deviceOrigin(devices, port), findAdapters_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        const int port = dialog->port();
-        // The option button shows the port chosen, as a click on it would.
-        portButton(port)->setChecked(true);
-        session_.chooseDevice(port, dialog->device());
+        // The option button follows the port chosen, as at a click on it.
+        session_.chooseDevice(dialog->port(), dialog->device());
     });
     deviceDialog_ = dialog;
     dialog->open();

@@ -124,12 +124,13 @@ void PortRunTest::endOfTheReply_data()
     QTest::newRow("query, reply in pieces")
         << "status" << 0 << R{{10, "8"}, {20, "0\r"}} << 20 << answered << "Stand by" << true;
     QTest::newRow("query, nothing") << "status" << 0 << R{} << 500 << silent << "" << false;
+    // What never became a whole answer is no answer.
     QTest::newRow("query, half a reply")
-        << "status" << 0 << R{{10, "8"}} << 500 << answered << "" << false;
+        << "status" << 0 << R{{10, "8"}} << 500 << silent << "" << false;
     QTest::newRow("control command, lone ACK")
         << "power-off" << 0 << R{{15, kAck}} << 15 << answered << "" << true;
     QTest::newRow("two ACKs are no lone ACK")
-        << "power-off" << 0 << R{{15, kAck + kAck}} << 500 << answered << "" << false;
+        << "power-off" << 0 << R{{15, kAck + kAck}} << 500 << silent << "" << false;
     QTest::newRow("terminal waits 5 s")
         << "terminal-1-rgb" << 0 << R{{4900, kAck}} << 4900 << answered << "" << true;
     QTest::newRow("P-FAIL is shown, not decoded")
@@ -250,7 +251,8 @@ void PortRunTest::stopDuringHold()
     QCOMPARE(r.run->session().held(), nullptr);
     r.at(2000);
     QCOMPARE(r.sendTimes(), QList<qint64>({0, 150, 300}));
-    QCOMPARE(r.result().outcome, Outcome::NoReply);
+    QCOMPARE(r.result().outcome, Outcome::Stopped);
+    QVERIFY(!r.result().complete);
     QVERIFY(!r.result().error.isEmpty());
 }
 
@@ -295,6 +297,7 @@ void PortRunTest::slowerSpeedBeforeTheSend()
     PortRun run(clock, std::move(owned), QStringLiteral("/dev/fake"), request);
     connect(&run.session(), &PanelSession::sent, this, [&] { baudAtSend = line->settings().baud; });
     run.start();
+    Run::settle();
     QCOMPARE(baudAtSend, 9600);
     QCOMPARE(line->writes.size(), 1);
 }

@@ -28,15 +28,6 @@ constexpr int kWait = 10000;
 // to none, a busy loop all of it.
 constexpr double kIdleCpuSeconds = 0.5;
 
-// The CPU time spent in one second of the event loop, after a moment to settle.
-double cpuInQuietSecond()
-{
-    QTest::qWait(200);
-    const double before = processCpuSeconds();
-    QTest::qWait(1000);
-    return processCpuSeconds() - before;
-}
-
 QByteArray times(const QByteArray &bytes, qsizetype n)
 {
     QByteArray out;

@@ -263,7 +263,8 @@ void OdraTest::logFile()
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("odra.log"));
-    QVERIFY(odra({"--port", sim.devicePath(), "--log", path, "status"}).status == 0);
+    const Ran status = odra({"--json", "--port", sim.devicePath(), "--log", path, "status"});
+    QVERIFY(status.status == 0);
     QVERIFY(odra({"--port", sim.devicePath(), "--log", path, "power-on"}).status == 0);
 
     QFile file(path);
@@ -279,6 +280,9 @@ void OdraTest::logFile()
     };
     for (int i = 0; i < 4; ++i)
         QCOMPARE(lines[i].mid(lines[i].indexOf('\t') + 1), expected[i]);
+    // odra's output and the log read the reply from the same answer.
+    const QJsonObject o = QJsonDocument::fromJson(status.out).object();
+    QCOMPARE(o["status"].toString().toUtf8(), lines[1].split('\t').last());
 
     // A device named to forge a record: read back as TSV, one record of six fields per event.
     const QString forger = dir.filePath("nl\n2099-01-01T00:00:00.000Z\tFAKE\tRXD\t06\t ACK \t");

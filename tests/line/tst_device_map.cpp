@@ -3,6 +3,7 @@
 // a choice kept across a restart, and the stable names of adapters.
 #include "line/adapters.h"
 #include "line/device_map.h"
+#include "session/device_advice.h"
 
 #include <QFile>
 #include <QSettings>
@@ -105,7 +106,7 @@ void DeviceMapTest::precedence()
     QTEST(map.device(1), "device");
     QTEST(map.source(1), "source");
     QFETCH(QString, advice);
-    QVERIFY2(map.howToChoose(1).contains(advice), qPrintable(map.howToChoose(1)));
+    QVERIFY2(howToChoose(map, 1).contains(advice), qPrintable(howToChoose(map, 1)));
     // COM2 has sources of its own: nothing said about COM1 reaches it.
     QCOMPARE(map.device(2), QStringLiteral("/dev/ttyS1"));
 }

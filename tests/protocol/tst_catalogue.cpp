@@ -2,12 +2,12 @@
 // The command catalogue's invariants: what odra, the window and the session rely on when they
 // look a command up by name.
 #include "protocol/catalogue.h"
+#include "text.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-QString qs(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 } // namespace
 
 class CatalogueTest : public QObject
@@ -25,7 +25,7 @@ void CatalogueTest::namesAreUniqueAndStable()
     const QRegularExpression kebab(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"));
     QSet<QString> names;
     for (const protocol::Command &c : protocol::commands()) {
-        const QString name = qs(c.name);
+        const QString name = latin1Text(c.name);
         QVERIFY2(kebab.match(name).hasMatch(), qPrintable(name));
         QVERIFY2(!names.contains(name), qPrintable(name));
         names << name;
@@ -45,7 +45,7 @@ void CatalogueTest::codesAreWhatTheProjectorReads()
     // Printable ASCII, 3 to 16 characters of upper-case letters, digits and single spaces.
     const QRegularExpression code(QStringLiteral("^[A-Z0-9]+( [A-Z0-9]+)*$"));
     for (const protocol::Command &c : protocol::commands()) {
-        const QString text = qs(c.code);
+        const QString text = latin1Text(c.code);
         QVERIFY2(text.size() >= 3 && text.size() <= 16, qPrintable(text));
         QVERIFY2(code.match(text).hasMatch(), qPrintable(text));
         QCOMPARE(protocol::commandString(c.code), text + QLatin1Char('\r'));
@@ -55,7 +55,7 @@ void CatalogueTest::codesAreWhatTheProjectorReads()
 void CatalogueTest::timingsFitTheKind()
 {
     for (const protocol::Command &c : protocol::commands()) {
-        const QString name = qs(c.name);
+        const QString name = latin1Text(c.name);
         switch (c.kind) {
         case protocol::Kind::OneShot:
             QVERIFY2(c.repeatMs == 0, qPrintable(name));
@@ -81,7 +81,7 @@ void CatalogueTest::lookUp()
 {
     const protocol::Command *on = protocol::findCommand("power-on");
     QVERIFY(on);
-    QCOMPARE(qs(on->code), QStringLiteral("C00"));
+    QCOMPARE(latin1Text(on->code), QStringLiteral("C00"));
     QVERIFY(!protocol::findCommand("Power-On"));
     QVERIFY(!protocol::findCommand(""));
     QVERIFY(!protocol::findCommand("power-on "));

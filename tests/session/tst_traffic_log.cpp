@@ -85,6 +85,16 @@ void TrafficLogTest::sendsAndReplies()
                                    {"TXD", "43 30 30 0D", " C 0 0 CR ", ""},
                                    {"RXD", "06", " ACK ", ""},
                                }));
+
+    // POWER ON, then STATUS at once, and POWER ON's ACK arrives with the status: the record
+    // says what the status line says.
+    f.advance(1000);
+    f.send("power-on");
+    f.send("status");
+    f.line.receive(kAck + "80\r");
+    QCOMPARE(f.session->statusLine(), QStringLiteral(" Stand by"));
+    QCOMPARE(logged.traffic().last(),
+             QStringList({"RXD", "06 38 30 0D", " ACK 8 0 CR ", "Stand by"}));
 }
 
 // A reply that never ends as a reply does is written when the next command goes out, and is

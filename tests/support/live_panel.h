@@ -5,6 +5,7 @@
 #include "line/device_map.h"
 #include "line/serial_line.h"
 #include "protocol/catalogue.h"
+#include "fd_io.h"
 #include "quiet_platform.h"
 #include "session/panel_session.h"
 #include "ui/panel_window.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <type_traits>
 
 // The real window on the program's own timers and a real serial line (SerialLine, or a line
 // built on it that keeps a record), with COM1 (and COM2, when given) on the given devices and
@@ -21,7 +23,8 @@
 template <typename LineType> struct BasicLivePanel
 {
     std::unique_ptr<Scheduler> scheduler = makeEventLoopScheduler();
-    LineType line;
+    std::unique_ptr<LineType> ownedLine = makeLine(*scheduler);
+    LineType &line = *ownedLine;
     DeviceMap devices;
     std::unique_ptr<PanelSession> session;
     std::unique_ptr<PanelWindow> window;
@@ -43,6 +46,15 @@ template <typename LineType> struct BasicLivePanel
         session->openExtendedView();
         session->openFullView();
         window->show();
+    }
+
+    // A line that times what it does (a device server's connection) runs on the panel's clock.
+    static std::unique_ptr<LineType> makeLine(Scheduler &scheduler)
+    {
+        if constexpr (std::is_constructible_v<LineType, Scheduler &>)
+            return std::make_unique<LineType>(scheduler);
+        else
+            return std::make_unique<LineType>();
     }
 
     QString txd() const { return session->transmitLine(); }
@@ -83,3 +95,13 @@ struct LivePanel : BasicLivePanel<SerialLine>
 {
     using BasicLivePanel::BasicLivePanel;
 };
+
+// The CPU time spent in one second of the event loop, after a moment to settle: an idle event
+// loop spends next to none, a busy loop all of it.
+inline double cpuInQuietSecond()
+{
+    QTest::qWait(200);
+    const double before = processCpuSeconds();
+    QTest::qWait(1000);
+    return processCpuSeconds() - before;
+}

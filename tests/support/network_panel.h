@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "fd_io.h"
 #include "live_panel.h"
 #include "ser2net_process.h"
 
@@ -21,13 +20,3 @@ struct NetworkPanel : BasicLivePanel<DeviceLine>
                          [this](const QByteArray &bytes) { arrived += bytes; });
     }
 };
-
-// The CPU time spent in one second of the event loop, after a moment to settle: an idle event
-// loop spends next to none, a busy loop all of it.
-inline double cpuInQuietSecond()
-{
-    QTest::qWait(200);
-    const double before = processCpuSeconds();
-    QTest::qWait(1000);
-    return processCpuSeconds() - before;
-}

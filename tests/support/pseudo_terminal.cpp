@@ -13,20 +13,29 @@
 #include <pty.h>
 #include <unistd.h>
 
-PseudoTerminal::PseudoTerminal()
+PseudoTerminalPair openPseudoTerminal(speed_t speed)
 {
+    PseudoTerminalPair pair;
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
-    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-        master_ = slave_ = -1;
-        return;
-    }
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    // Ours alone: a program the test starts must not hold the line open by inheritance.
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    path_ = QString::fromLocal8Bit(name);
+    if (speed != B0)
+        cfsetspeed(&raw, speed);
+    if (openpty(&pair.farEnd, &pair.device, name, &raw, nullptr) != 0)
+        return {};
+    fcntl(pair.farEnd, F_SETFL, fcntl(pair.farEnd, F_GETFL) | O_NONBLOCK);
+    fcntl(pair.farEnd, F_SETFD, FD_CLOEXEC);
+    fcntl(pair.device, F_SETFD, FD_CLOEXEC);
+    pair.path = QString::fromLocal8Bit(name);
+    return pair;
+}
+
+PseudoTerminal::PseudoTerminal()
+{
+    const PseudoTerminalPair pair = openPseudoTerminal();
+    master_ = pair.farEnd;
+    slave_ = pair.device;
+    path_ = pair.path;
 }
 
 PseudoTerminal::~PseudoTerminal()

@@ -6,6 +6,17 @@
 
 #include <termios.h>
 
+// A raw pseudo-terminal pair, both ends closed on exec (a program the test starts must not hold
+// the line open by inheritance), the far end not blocking. isOpen() false when none could be had.
+struct PseudoTerminalPair
+{
+    int farEnd = -1;
+    int device = -1;
+    QString path;
+    bool isOpen() const { return farEnd >= 0; }
+};
+PseudoTerminalPair openPseudoTerminal(speed_t speed = B0);
+
 // A pseudo-terminal pair for integration tests: the panel opens the device path with the real
 // QSerialPort; the test plays the projector on the other end.
 class PseudoTerminal

@@ -8,6 +8,7 @@
 #include "protocol/catalogue.h"
 #include "protocol/traffic.h"
 #include "ui/layout.h"
+#include "text.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
@@ -20,11 +21,6 @@
 namespace {
 
 using View = PanelSession::View;
-
-QString fromUtf8(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 QAccessibleInterface *accessibleOf(QWidget *w)
 {
@@ -146,7 +142,7 @@ void AccessibilityTest::everyControlFromTheLayout_data()
     QTest::addColumn<QString>("name");
     for (const layout::Control &c : layout::controls())
         QTest::newRow(QByteArray(c.name.data(), qsizetype(c.name.size())).constData())
-            << fromUtf8(c.name);
+            << utf8Text(c.name);
 }
 
 // Each control of the table presents itself as its kind, with its spoken name (or its caption,
@@ -184,7 +180,7 @@ void AccessibilityTest::everyControlFromTheLayout()
 
     const protocol::Command *command = protocol::findCommand(key);
     const char *purpose = layout::purpose(key);
-    const QString words = command   ? fromUtf8(command->what)
+    const QString words = command   ? utf8Text(command->what)
                           : purpose ? QString::fromUtf8(purpose)
                                     : QString();
     QCOMPARE(iface->text(QAccessible::Description), words);
@@ -234,7 +230,7 @@ void AccessibilityTest::namesTellTheControlsApart()
     for (const layout::Control &c : layout::controls()) {
         if (c.kind != layout::Kind::Button && c.kind != layout::Kind::Option)
             continue;
-        const QString objectName = fromUtf8(c.name);
+        const QString objectName = utf8Text(c.name);
         const QString said = accessibleOf(f.widget(objectName))->text(QAccessible::Name);
         QVERIFY2(!owner.contains(said),
                  qPrintable(said + " names " + objectName + " and " + owner.value(said)));
@@ -548,7 +544,7 @@ void AccessibilityTest::focusIsVisible_data()
         if (c.tab >= 0 && (c.kind == layout::Kind::Button || c.kind == layout::Kind::Option ||
                            c.kind == layout::Kind::TextBox))
             QTest::newRow(QByteArray(c.name.data(), qsizetype(c.name.size())).constData())
-                << fromUtf8(c.name);
+                << utf8Text(c.name);
     }
 }
 

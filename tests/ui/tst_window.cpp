@@ -6,6 +6,7 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/traffic.h"
+#include "text.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -33,11 +34,6 @@ const QStringList kOtherButtons = {"port-settings", "end", "data-view", "send", 
 QByteArray bytesOf(const protocol::Command &command)
 {
     return protocol::commandString(command.code).toLatin1();
-}
-
-QString nameOf(std::string_view s)
-{
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
 const char *viewName(View v)
@@ -155,7 +151,7 @@ void WindowTest::catalogueButton_data()
     QTest::addColumn<QString>("name");
     for (const protocol::Command &c : protocol::commands())
         QTest::newRow(QByteArray(c.name.data(), qsizetype(c.name.size())).constData())
-            << nameOf(c.name);
+            << latin1Text(c.name);
 }
 
 // A one-shot acts on the click and sends once; a hold button sends on the press, repeats while
@@ -201,7 +197,7 @@ void WindowTest::everyButtonIsWired()
     for (const PanelButton *b : f.window->findChildren<PanelButton *>())
         buttons << b->objectName();
     for (const protocol::Command &c : protocol::commands())
-        expected << nameOf(c.name);
+        expected << latin1Text(c.name);
     buttons.sort();
     expected.sort();
     QCOMPARE(buttons, expected);
