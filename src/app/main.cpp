@@ -11,11 +11,31 @@
 #include "ui/panel_window.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSettings>
+#include <QTimer>
 
 #include <cstdio>
 
+Q_LOGGING_CATEGORY(lcStartup, "odra.startup", QtWarningMsg)
+
 namespace {
+
+// Where start-up spends its time, phase by phase: QT_LOGGING_RULES="odra.startup.debug=true".
+class StartupPhases
+{
+public:
+    StartupPhases() { timer_.start(); }
+    void reached(const char *phase)
+    {
+        qCDebug(lcStartup, "%-14s %6.1f ms", phase, double(timer_.nsecsElapsed()) / 1e6);
+        timer_.restart();
+    }
+
+private:
+    QElapsedTimer timer_;
+};
 
 int usageError(const QString &message)
 {
@@ -27,6 +47,7 @@ int usageError(const QString &message)
 
 int main(int argc, char *argv[])
 {
+    StartupPhases phases;
     qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
     // Where the settings live: ~/.config/odra/odra-control.conf.
     QCoreApplication::setOrganizationName(QStringLiteral("odra"));
@@ -60,13 +81,16 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    phases.reached("command line");
     PlatformGuard guard;
     QApplication app(argc, argv);
     guard.release();
+    phases.reached("application");
 
     // One look on every desktop, so that each button shows its own colour.
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(PanelWindow::appIcon());
+    phases.reached("style, icon");
 
     StopSignals stop;
     const auto scheduler = makeEventLoopScheduler();
@@ -80,12 +104,17 @@ int main(int argc, char *argv[])
     PanelSession session(*scheduler, line, devices);
     if (log.isOpen())
         log.follow(session);
+    phases.reached("session");
     PanelWindow window(session);
+    phases.reached("window");
     QObject::connect(&session, &PanelSession::ended, &app, &QCoreApplication::quit);
     // A logout, a shutdown or Ctrl+C ends the panel as END does: the port is let go in order.
     // Caught from before the port opens, so that no moment leaves it locked.
     QObject::connect(&stop, &StopSignals::received, &session, &PanelSession::end);
     session.start();
+    phases.reached("port");
     window.show();
+    phases.reached("show");
+    QTimer::singleShot(0, &app, [&phases] { phases.reached("first events"); });
     return QApplication::exec();
 }

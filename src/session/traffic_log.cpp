@@ -6,7 +6,11 @@
 #include "session/panel_session.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QLoggingCategory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcLog, "odra.session.log")
 
@@ -50,9 +54,21 @@ TrafficLog::~TrafficLog()
 
 bool TrafficLog::open(const QString &path)
 {
-    file_.setFileName(path);
+    // Appended by the system, not by seeking to the end first: a device that cannot seek
+    // (/dev/full, a pipe) is a log like any other, and two programs logging to one file never
+    // write over each other.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        file_.setFileName(path);
+        return file_.open(QIODevice::WriteOnly | QIODevice::Append); // fails, saying why
+    }
     // Unbuffered: each line reaches the file as one write, whatever happens to us next.
-    return file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    path_ = path;
+    if (file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
 }
 
 void TrafficLog::follow(const PanelSession &session, const QString &portName)
@@ -125,6 +141,6 @@ void TrafficLog::writeLine(qint64 atMs, const QString &port, const char *directi
     if (file_.write(out) != out.size() && !writeFailed_) {
         writeFailed_ = true; // once: a full disk must not turn into a warning per byte
         qCWarning(lcLog).noquote()
-            << tr("The log %1 cannot be written: %2").arg(file_.fileName(), file_.errorString());
+            << tr("The log %1 cannot be written: %2").arg(path_, file_.errorString());
     }
 }

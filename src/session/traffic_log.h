@@ -13,7 +13,9 @@ class PanelSession;
 // A record of the traffic for whoever looks into it later (a field technician hands the file
 // over): one line per command sent and one per reply, each with the time to the millisecond and
 // its UTC offset, the port, the bytes in hex and as the monitor shows them, and for a reply
-// what it decodes to. Six fields separated by tabs (the monitor's text keeps its blanks):
+// what it decodes to. Six fields separated by tabs (the monitor's text keeps its blanks); text
+// from outside (a device's name, the status) has its backslashes and control characters
+// escaped, so that each line is one record and no field holds a tab:
 //
 //   2026-12-07T22:00:00.123+01:00  COM1 (/dev/ttyS0)  TXD  43 52 30 0D   C R 0 CR
 //   2026-12-07T22:00:00.141+01:00  COM1 (/dev/ttyS0)  RXD  38 30 0D      8 0 CR    Stand by
@@ -21,9 +23,8 @@ class PanelSession;
 // A reply is written as the session answers the command (its answer whole, or its reply window
 // over), with the status the session decoded; what answers nothing is written when the next
 // command goes out, when the session goes and when the log closes, so that no byte is held
-// back for long. The file is
-// appended to and written line by line: it holds every line up to the last even when the
-// program is stopped hard.
+// back for long. The file is appended to and written line by line: it holds every line up to
+// the last even when the program is stopped hard.
 class TrafficLog final : public QObject
 {
     Q_OBJECT
@@ -53,6 +54,7 @@ private:
                    const QString &rendered, const QString &status);
 
     QFile file_;
+    QString path_; // as given, for the warning that names it
     bool writeFailed_ = false;
     std::vector<std::unique_ptr<Follower>> followers_;
 };

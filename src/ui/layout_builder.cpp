@@ -152,7 +152,13 @@ void installFontSubstitutions()
     if (checked)
         return;
     checked = true;
-    if (const QString note = missingFontsNote(QFontDatabase::families()); !note.isEmpty())
+    // Only the two faces are looked up: listing every family would make the font database read
+    // the styles of every font installed, at start-up.
+    QStringList present;
+    for (const char *face : {kGothicStandIn, kPGothicStandIn})
+        if (QFontDatabase::hasFamily(QString::fromLatin1(face)))
+            present << QString::fromLatin1(face);
+    if (const QString note = missingFontsNote(present); !note.isEmpty())
         qCWarning(lcUi).noquote() << note;
 }
 

@@ -3,6 +3,7 @@
 // real timers. Bounds on time are generous; the rhythm and the side-by-side service are what is
 // proved, not the speed.
 #include "projector_sim_process.h"
+#include "pseudo_terminal.h"
 #include "ser2net_process.h"
 
 #include <QElapsedTimer>
@@ -89,6 +90,8 @@ private slots:
     void panelCommandLine();
     void panelWithoutDisplay_data();
     void panelWithoutDisplay();
+    void usageErrors_data();
+    void usageErrors();
 };
 
 void OdraTest::answers_data()
@@ -281,25 +284,18 @@ void OdraTest::logFile()
     const QJsonObject o = QJsonDocument::fromJson(status.out).object();
     QCOMPARE(o["status"].toString().toUtf8(), lines[1].split('\t').last());
 
-    // A device named to forge a record: read back as TSV, one record of six fields per event,
-    // and the name whole in its own field.
-    const QString forger = dir.filePath(
-        QStringLiteral("nl\n2099-01-01T00:00:00.000Z\tFAKE\tRXD\t38 30 0D\t 8 0 CR \tStand by"));
+    // A device named to forge a record: read back as TSV, one record of six fields per event.
+    const QString forger = dir.filePath("nl\n2099-01-01T00:00:00.000Z\tFAKE\tRXD\t06\t ACK \t");
     QVERIFY(QFile::link(sim.devicePath(), forger));
-    const QString forged = dir.filePath(QStringLiteral("forged.log"));
-    QVERIFY(odra({"--port", forger, "--log", forged, "power-on"}).status == 0);
-    QFile tsv(forged);
-    QVERIFY(tsv.open(QIODevice::ReadOnly));
-    const QList<QByteArray> records = tsv.readAll().split('\n');
+    QVERIFY(odra({"--port", forger, "--log", path, "power-on"}).status == 0);
+    QVERIFY(file.seek(file.pos()));
+    const QList<QByteArray> records = file.readAll().split('\n');
     QCOMPARE(records.size(), 3); // the command, the reply, and the last line's end
     for (int i = 0; i < 2; ++i) {
-        const QList<QByteArray> fields = records[i].split('\t');
-        QCOMPARE(fields.size(), 6);
-        QCOMPARE(fields[1], QByteArray(forger.toUtf8())
-                                .replace('\\', "\\\\")
-                                .replace('\n', "\\n")
-                                .replace('\t', "\\t"));
-        QCOMPARE(fields[2], QByteArray(i == 0 ? "TXD" : "RXD"));
+        QCOMPARE(records[i].count('\t'), 5);
+        QCOMPARE(records[i].split('\t').mid(1, 2),
+                 QList<QByteArray>({forger.toUtf8().replace('\n', "\\n").replace('\t', "\\t"),
+                                    i ? "RXD" : "TXD"}));
     }
 
     const Ran refused = odra({"--log", dir.filePath(QStringLiteral("no/such/dir/odra.log")),
@@ -368,6 +364,60 @@ void OdraTest::panelWithoutDisplay()
     QCOMPARE(r.err.count('\n'), 1);
     QVERIFY2(r.err.startsWith("odra-control: ") && r.err.contains(says), r.err.constData());
     QVERIFY2(r.err.contains("QT_QPA_PLATFORM=offscreen"), r.err.constData());
+}
+
+// Every option each program's --help lists (help and version answer, an option without its
+// value is a usage error, a flag is known: the error is the option beside it) and network names
+// that cannot be used. Each program also names a projector, which must hear nothing.
+void OdraTest::usageErrors_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    static const QRegularExpression option(QStringLiteral(R"(^  (?:-\w, )?(--[a-z0-9-]+)( <)?)"));
+    for (const char *variable : {"ODRA_BIN", "ODRA_PANEL", "ODRA_SIM"}) {
+        const QString program = QString::fromLocal8Bit(qgetenv(variable));
+        const int usage = QByteArray(variable) == "ODRA_SIM" ? 2 : 1; // as its manual page says
+        QByteArray help = run(program, {"--help"}).out;
+        help = help.mid(help.indexOf("Options:")) + "\n\n";
+        for (const QByteArray &line : help.left(help.indexOf("\n\n")).split('\n')) {
+            const QRegularExpressionMatch m = option.match(QString::fromLatin1(line));
+            const QString o = m.captured(1);
+            const bool about = o.startsWith("--help") || o == "--version"; // the program itself
+            if (m.hasMatch())
+                QTest::addRow("%s %s", variable, qPrintable(o))
+                    << program
+                    << QStringList{o, "--no-such-option"}.mid(0, about || m.hasCaptured(2) ? 1 : 2)
+                    << (about ? 0 : usage);
+        }
+    }
+    for (const char *address : {"socket://box:0", "socket://box:65536", "socket://box:20a1",
+                                "tcp://box:4000", "socket://:4000", "socket://box",
+                                "rfc2217://box:1?baud=9", "socket://[:]:1", "socket://[::1::2]:1"})
+        for (const char *variable : {"ODRA_BIN", "ODRA_PANEL"})
+            QTest::addRow("%s %s", variable, address)
+                << QString::fromLocal8Bit(qgetenv(variable))
+                << QStringList{variable[5] == 'B' ? "--port" : "--com1", address} << 1;
+}
+
+void OdraTest::usageErrors()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    PseudoTerminal pty;
+    const QString name = QFileInfo(program).fileName();
+    QStringList port{"--device", pty.devicePath()};
+    if (name == QLatin1String("odra"))
+        port = QStringList{"--port", pty.devicePath(), "power-on"};
+    else if (name == QLatin1String("odra-control"))
+        port = QStringList{"--com2", pty.devicePath()};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    const Ran r = run(program, port + args, env);
+    const QByteArray says = (status ? args.constLast().mid(2) : name).toUtf8();
+    QVERIFY2(r.status == status && (r.out + r.err).contains(says), qPrintable(describe(r)));
+    QVERIFY2(pty.readFor(100).isEmpty(), "something was sent");
 }
 
 QTEST_GUILESS_MAIN(OdraTest)

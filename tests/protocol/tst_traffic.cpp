@@ -101,13 +101,10 @@ void TrafficTest::escapedField_data()
     QTest::addColumn<QString>("field");
     QTest::newRow("plain, kept") << "COM1 (/dev/ttyS0) é"
                                  << "COM1 (/dev/ttyS0) é";
-    QTest::newRow("backslash first") << "a\\t"
-                                     << "a\\\\t";
-    QTest::newRow("record breakers") << "a\tb\nc\rd"
-                                     << "a\\tb\\nc\\rd";
+    QTest::newRow("record breakers") << "\\a\tb\nc\rd"
+                                     << "\\\\a\\tb\\nc\\rd";
     QTest::newRow("other controls")
-        << QStringLiteral("\x01\x1B\x7F\u0085") << "\\x01\\x1B\\x7F\\x85";
-    QTest::newRow("line separators") << QStringLiteral("\u2028\u2029") << "\\u2028\\u2029";
+        << QStringLiteral("\x01\x7F\u0085\u2028") << "\\x01\\x7F\\x85\\u2028";
 }
 
 void TrafficTest::escapedField()
