@@ -5,8 +5,9 @@ TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-# What `make install` and `make package` build and install: the programs and their manual pages.
-PROGRAMS := odra-control odra odra-projector-sim odrad odra-man
+# What `make install` and `make package` build and install: the programs, their manual pages
+# and the changelog.
+PROGRAMS := odra-control odra odra-projector-sim odrad odra-man odra-changelog
 
 .PHONY: all deps configure build run test test-sanitize fuzz soak bench install package \
 	screenshots clean

@@ -4,6 +4,7 @@
 #include "cli/fleet.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/standard_output.h"
 #include "core/kernel_scheduler.h"
 #include "core/stop_signals.h"
 #include "line/device_line.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -52,17 +54,25 @@ int main(int argc, char *argv[])
         return usageError(
             QStringLiteral("cannot open the log %1: %2").arg(options.logFile, log.errorString()));
 
-    // Before any port opens: Ctrl+C, a logout or a shutdown ends the run in order (a held button
-    // released, what is queued handed to the line, every port closed and its lock file gone).
+    // Before any port opens: Ctrl+C, a logout, a shutdown or the reader of our output going
+    // away ends the run in order (a held button released, what is queued handed to the line,
+    // every port closed and its lock file gone), with the status that says so.
     StopSignals stop;
+    StandardOutput output;
     const auto scheduler = makeEventLoopScheduler();
     Fleet fleet(
         *scheduler, options.ports, options.request, options.json,
-        [&scheduler = *scheduler] { return std::make_unique<DeviceLine>(scheduler); }, print,
+        [&scheduler = *scheduler] { return std::make_unique<DeviceLine>(scheduler); },
+        [&output](const QByteArray &line) { output.print(line); },
         options.logFile.isEmpty() ? nullptr : &log);
     // The only way out: every port answered, or Fleet::stop() ended the rest.
     QObject::connect(&fleet, &Fleet::finished, &app, &QCoreApplication::exit);
-    QObject::connect(&stop, &StopSignals::received, &fleet, &Fleet::stop);
+    QObject::connect(&stop, &StopSignals::received, &fleet,
+                     [&fleet](int signal) { fleet.stop(interruptedStatus(signal)); });
+    // Queued: the output may find its reader gone while the fleet is printing.
+    QObject::connect(
+        &output, &StandardOutput::closed, &fleet,
+        [&fleet] { fleet.stop(interruptedStatus(SIGPIPE)); }, Qt::QueuedConnection);
     fleet.start();
     return QCoreApplication::exec();
 }

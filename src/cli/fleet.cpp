@@ -5,6 +5,8 @@
 #include "line/line.h"
 #include "session/traffic_log.h"
 
+#include <algorithm>
+
 Fleet::Fleet(Scheduler &scheduler, const QStringList &ports, const Request &request, bool json,
              LineMaker makeLine, Printer print, TrafficLog *log, QObject *parent)
     : QObject(parent), request_(request), json_(json), prefix_(ports.size() > 1),
@@ -37,8 +39,14 @@ void Fleet::startNext()
     QMetaObject::invokeMethod(this, &Fleet::startNext, Qt::QueuedConnection);
 }
 
-void Fleet::stop()
+void Fleet::stop(int status)
 {
+    // Cut short only when some port had not yet had its answer (or its window's end).
+    const bool waiting = std::any_of(runs_.begin(), runs_.end(), [](const auto &run) {
+        return run->result().outcome == PortRun::Outcome::Pending;
+    });
+    if (waiting)
+        interrupted_ = std::max(interrupted_, status);
     started_ = runs_.size(); // the ports not yet opened stay closed
     for (const auto &run : runs_)
         run->stop();
@@ -46,7 +54,7 @@ void Fleet::stop()
 
 int Fleet::exitStatus() const
 {
-    int status = 0;
+    int status = interrupted_;
     for (const auto &run : runs_)
         status = std::max(status, run->result().exitStatus());
     return status;

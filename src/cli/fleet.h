@@ -13,6 +13,15 @@
 #include <vector>
 
 class Line;
+
+// The exit status of a run ended by a signal (SIGINT, SIGTERM, SIGHUP) or by the reader of its
+// output going away (SIGPIPE's number): 128 + the signal's number, as a shell reports a program
+// the signal killed, so that scripts read it the same either way: 130, 143, 129, 141.
+constexpr int interruptedStatus(int signal)
+{
+    return 128 + signal;
+}
+
 class Scheduler;
 class TrafficLog;
 
@@ -35,8 +44,9 @@ public:
     void start();
     // odra's way out: every port still waiting ends now (a held button is released, what is
     // queued is handed to its line, the port closed), the answers so far are printed and
-    // finished() follows.
-    void stop();
+    // finished() follows. A run cut short that way ends with status (see interruptedStatus),
+    // above anything its ports would say; a stop after every port was done changes nothing.
+    void stop(int status);
 
     int exitStatus() const;
 
@@ -54,4 +64,5 @@ private:
     std::vector<std::unique_ptr<PortRun>> runs_;
     std::size_t started_ = 0;
     std::size_t printed_ = 0;
+    int interrupted_ = 0; // the status of a run cut short, else 0
 };

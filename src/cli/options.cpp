@@ -146,7 +146,8 @@ ParsedArguments parseArguments(const QStringList &arguments)
         result.error = cli.parser.errorText();
         return result;
     }
-    if (cli.parser.isSet(cli.help)) {
+    // --help-all is Qt's, listed by --help: the same help, for odra has no options of Qt's.
+    if (cli.parser.isSet(cli.help) || cli.parser.isSet(QStringLiteral("help-all"))) {
         o.action = OdraOptions::Action::Help;
         return result;
     }
@@ -199,6 +200,13 @@ ParsedArguments parseArguments(const QStringList &arguments)
     for (const QString &port : std::as_const(o.ports)) {
         if (port.isEmpty())
             return bad(cli.port);
+        // A network name that cannot be used is a mistake on the command line, found before any
+        // port opens, as the panel finds it in --com1.
+        if (const DeviceAddress address = DeviceAddress::parse(port); !address.isValid()) {
+            result.error = QStringLiteral("bad device \"%1\" for --port: %2.")
+                               .arg(port, address.problemText());
+            return result;
+        }
         // One line, one session: a port given twice would only find itself busy.
         const QString device = deviceOf(port);
         if (const qsizetype first = devices.indexOf(device); first >= 0) {
@@ -226,6 +234,9 @@ QString helpText()
                "\n"
                "Exit status: 0 every port answered; 1 usage error; 2 a port could not be\n"
                "opened; 3 a port gave no reply. With several ports the highest applies.\n"
+               "Stopped before every port was done: 128 + the signal's number, 130 for\n"
+               "SIGINT (Ctrl+C), 143 for SIGTERM, 129 for SIGHUP, and 141 when the reader of\n"
+               "the output went away (as for SIGPIPE); the ports are closed all the same.\n"
                "\n"
                "Examples:\n"
                "  odra --port /dev/ttyUSB0 status\n"

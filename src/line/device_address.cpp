@@ -2,6 +2,7 @@
 #include "line/device_address.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QStringList>
 
 #include <cstdlib>
@@ -16,10 +17,10 @@ struct ProblemText
 constexpr ProblemText kProblemTexts[] = {
     {DeviceAddress::Problem::UnknownKind,
      "the panel knows rfc2217://HOST:PORT, socket://HOST:PORT and device paths"},
-    {DeviceAddress::Problem::NoHost, "the host is missing: rfc2217://HOST:PORT"},
+    {DeviceAddress::Problem::NoHost, "the host is missing: %1://HOST:PORT"},
     {DeviceAddress::Problem::BadHost,
      "the host is not a host name or an address (an IPv6 address goes in brackets: [::1])"},
-    {DeviceAddress::Problem::NoPort, "the port is missing: rfc2217://HOST:PORT"},
+    {DeviceAddress::Problem::NoPort, "the port is missing: %1://HOST:PORT"},
     {DeviceAddress::Problem::BadPort, "the port must be a number from 1 to 65535"},
     {DeviceAddress::Problem::BadOption, "unknown option after \"?\""},
 };
@@ -36,17 +37,11 @@ bool isHostName(QStringView host)
     return true;
 }
 
+// An IPv6 address as a whole ("[:]" or "[::1::2]" is none), without a zone.
 bool isBracketedAddress(QStringView inside)
 {
-    if (inside.isEmpty())
-        return false;
-    for (const QChar c : inside) {
-        const char16_t u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-        if (!hex && u != ':' && u != '.')
-            return false;
-    }
-    return inside.contains(u':');
+    return !inside.contains(u'%') &&
+           QHostAddress(inside.toString()).protocol() == QAbstractSocket::IPv6Protocol;
 }
 
 bool knownOptions(QStringView query)
@@ -140,9 +135,14 @@ DeviceAddress DeviceAddress::parse(const QString &device)
 
 QString DeviceAddress::problemText() const
 {
+    // The spelling to follow is the one the name began with.
+    const QString scheme =
+        kind == Kind::RawSocket ? QStringLiteral("socket") : QStringLiteral("rfc2217");
     for (const ProblemText &p : kProblemTexts)
-        if (p.problem == problem)
-            return QString::fromLatin1(p.text);
+        if (p.problem == problem) {
+            const QString text = QString::fromLatin1(p.text);
+            return text.contains(QLatin1String("%1")) ? text.arg(scheme) : text;
+        }
     return {};
 }
 

@@ -44,18 +44,48 @@ QString DeviceMap::settingsKey(int port)
     return QStringLiteral("devices/com%1").arg(port);
 }
 
-void DeviceMap::choose(int port, const QString &device)
+DeviceMap::Remembered DeviceMap::choose(int port, const QString &device)
 {
     chosen_.insert(port, device);
     if (!memory_)
-        return;
+        return Remembered::NoMemory;
     memory_->setValue(settingsKey(port), device);
     memory_->sync();
+    return memory_->status() == QSettings::NoError ? Remembered::Yes : Remembered::NotWritten;
+}
+
+QString DeviceMap::memoryFile() const
+{
+    return memory_ ? memory_->fileName() : QString();
+}
+
+QString DeviceMap::memoryProblem() const
+{
+    if (!memory_)
+        return QString();
+    // The settings say only that they could not be written; the file itself says why. Opened to
+    // append, it is not changed.
+    QFile file(memory_->fileName());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return file.errorString();
+    // The file could be written in place, but it is replaced whole, which its folder forbids.
+    return QStringLiteral("its folder cannot be written");
+}
+
+bool DeviceMap::rememberedIsUnusable(int port) const
+{
+    if (!memory_ || !memory_->contains(settingsKey(port)))
+        return false;
+    return memory_->value(settingsKey(port)).typeId() != QMetaType::QString;
 }
 
 QString DeviceMap::remembered(int port) const
 {
-    return memory_ ? memory_->value(settingsKey(port)).toString() : QString();
+    if (!memory_)
+        return QString();
+    const QVariant value = memory_->value(settingsKey(port));
+    // A list or a value of another kind names no device, even where it could be read as text.
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
 std::pair<DeviceMap::Source, QString> DeviceMap::resolve(int port) const
@@ -69,6 +99,12 @@ std::pair<DeviceMap::Source, QString> DeviceMap::resolve(int port) const
     if (QString d = remembered(port); !d.isEmpty())
         return {Source::Remembered, d};
     return {Source::Default, platformDefault(port)};
+}
+
+bool DeviceMap::namesByDevice(int port) const
+{
+    const Naming naming = naming_.value_or(memory_ ? Naming::ByNumber : Naming::GivenByDevice);
+    return naming == Naming::GivenByDevice && source(port) == Source::Given;
 }
 
 DeviceMap::Source DeviceMap::source(int port) const

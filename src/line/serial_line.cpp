@@ -11,8 +11,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -36,6 +40,41 @@ QString nodeToOpen(const QString &device)
 bool lockNameTooLong(const QString &portName)
 {
     return QFile::encodeName(portName).size() + qsizetype(sizeof "LCK..") - 1 > NAME_MAX;
+}
+
+// The errno that says the device to open names nothing (ENOENT, ENOTDIR, ENAMETOOLONG), else 0.
+// A bare name is looked for under /dev, as the serial port looks for it.
+int nodeMissing(const QString &node)
+{
+    const bool path = node.startsWith(u'/') || node.startsWith(QLatin1String("./")) ||
+                      node.startsWith(QLatin1String("../"));
+    const QByteArray name = QFile::encodeName(path ? node : QStringLiteral("/dev/") + node);
+    struct stat st
+    {
+    };
+    if (::stat(name.constData(), &st) == 0)
+        return 0;
+    return errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG ? errno : 0;
+}
+
+// Why nothing more can be opened when this process (or the system) has no file descriptor left;
+// empty while there are some.
+QString outOfFileDescriptors()
+{
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe >= 0) {
+        ::close(probe);
+        return QString();
+    }
+    if (errno == ENFILE)
+        return SerialLine::tr("The system has too many files open.");
+    if (errno != EMFILE)
+        return QString();
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    return SerialLine::tr("Too many files are open in this program: it may have %1 at once "
+                          "(ulimit -n); raise the limit or use fewer ports at once.")
+        .arg(quint64(limit.rlim_cur));
 }
 
 } // namespace
@@ -202,6 +241,14 @@ bool SerialLine::open(const QString &device, const LineSettings &settings)
 
 bool SerialLine::openFailed(QSerialPort::SerialPortError error, const QString &detail)
 {
+    // The lock file is taken before the device is looked at, and any failure to take it is
+    // reported as a permission error: the first real cause is found here instead.
+    if (error != QSerialPort::DeviceNotFoundError) {
+        if (const int missing = nodeMissing(node_); missing != 0)
+            return fail(Failure::Missing, QString::fromLocal8Bit(std::strerror(missing)));
+        if (const QString limit = outOfFileDescriptors(); !limit.isEmpty())
+            return fail(Failure::Other, limit);
+    }
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         // A name that is not text in this system's encoding cannot be handed on as it is.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "protocol/traffic.h"
 
+#include <algorithm>
+
 void appendTraffic(QString &line, QStringView chars)
 {
     line.reserve(line.size() + 3 * chars.size());
@@ -27,6 +29,35 @@ QString renderTraffic(QStringView chars)
     QString line(QLatin1Char(' '));
     appendTraffic(line, chars);
     return line;
+}
+
+QString escapeField(QStringView text)
+{
+    const auto special = [](char16_t c) {
+        return c < 0x20 || c == u'\\' || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    };
+    if (std::none_of(text.begin(), text.end(), [&](QChar c) { return special(c.unicode()); }))
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        switch (c) {
+        case u'\\': out += QLatin1String("\\\\"); break;
+        case u'\t': out += QLatin1String("\\t"); break;
+        case u'\n': out += QLatin1String("\\n"); break;
+        case u'\r': out += QLatin1String("\\r"); break;
+        default:
+            if (!special(c)) {
+                out += qc;
+                break;
+            }
+            out += c > 0xFF ? QLatin1String("\\u") : QLatin1String("\\x");
+            for (int shift = c > 0xFF ? 12 : 4; shift >= 0; shift -= 4)
+                out += QLatin1Char("0123456789ABCDEF"[(c >> shift) & 0xF]);
+        }
+    }
+    return out;
 }
 
 QByteArray charsToBytes(QStringView text)

@@ -19,6 +19,13 @@ QString renderTraffic(QStringView chars);
 // is lost or merged in the conversion.
 inline QString bytesToChars(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
 
+// A field of a record that is read back a line at a time (the traffic log): a backslash becomes
+// "\\\\", TAB, LF and CR become "\\t", "\\n" and "\\r", any other control character (C0, DEL,
+// C1) "\\xHH" and the line and paragraph separators "\\u2028" and "\\u2029", so that text from
+// outside (a device's name, a reply) can neither end the record nor shift its fields. Everything
+// else is kept as it is; text without those characters comes back unchanged.
+QString escapeField(QStringView text);
+
 // Typed text becomes bytes: Latin-1 where a character has a Latin-1 code, one "?" for every
 // other character (a character outside the basic plane, written as two UTF-16 units, is one
 // character and becomes one "?").

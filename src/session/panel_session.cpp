@@ -46,6 +46,15 @@ void PanelSession::start()
 
     emit settingsChanged(settings_);
     port_ = 1;
+    // A remembered setting that names no device is passed over; said once, where the operator
+    // can find the file and mend it.
+    for (const int port : {1, 2})
+        if (devices_.rememberedIsUnusable(port))
+            qCWarning(lcSession).noquote()
+                << tr("%1: %2 is not a device name, and is passed over: COM%3 is %4 until a "
+                      "device is chosen.")
+                       .arg(devices_.memoryFile(), DeviceMap::settingsKey(port),
+                            QString::number(port), devices_.device(port));
     const QString device = devices_.device(port_);
     const bool opened = line_.open(device, settings_);
     if (opened)
@@ -110,8 +119,15 @@ void PanelSession::choosePort(int port)
 
 void PanelSession::chooseDevice(int port, const QString &device)
 {
-    devices_.choose(port, device);
+    const DeviceMap::Remembered remembered = devices_.choose(port, device);
     choosePort(port);
+    if (remembered != DeviceMap::Remembered::NotWritten || memoryNotice_ == MemoryNotice::Given)
+        return;
+    memoryNotice_ = MemoryNotice::Given;
+    warn(tr("COM%1 is %2 for this run only: the choice cannot be remembered for the next start, "
+            "for the settings file %3 cannot be written (%4).")
+             .arg(QString::number(port), device, devices_.memoryFile(), devices_.memoryProblem()),
+         0);
 }
 
 void PanelSession::chooseSpeed(qint32 baud)
@@ -132,32 +148,36 @@ void PanelSession::end()
     emit ended();
 }
 
+QString PanelSession::portName(int port, const QString &device) const
+{
+    if (devices_.namesByDevice(port))
+        return device;
+    return QStringLiteral("COM%1 (%2)").arg(port).arg(device);
+}
+
 QString PanelSession::openFailure(int port, const QString &device) const
 {
+    // Every argument at once: a device's name may hold "%1" of its own.
+    const QString name = portName(port, device);
     switch (line_.failure()) {
     case Line::Failure::Missing:
-        return tr("COM%1 (%2) does not exist.\nCheck the cable or adapter, or %3.\n(%4)")
-            .arg(port)
-            .arg(device, howToChoose(devices_, port), line_.failureDetail());
+        return tr("%1 does not exist.\nCheck the cable or adapter, or %2.\n(%3)")
+            .arg(name, howToChoose(devices_, port), line_.failureDetail());
     case Line::Failure::Refused:
-        return tr("COM%1 (%2) cannot be opened: it is in use by another program, or this user "
-                  "may not open it (on Debian, join the \"dialout\" group).\n(%3)")
-            .arg(port)
-            .arg(device, line_.failureDetail());
+        return tr("%1 cannot be opened: it is in use by another program, or this user may not "
+                  "open it (on Debian, join the \"dialout\" group).\n(%2)")
+            .arg(name, line_.failureDetail());
     case Line::Failure::Unreachable:
-        return tr("COM%1 (%2) cannot be reached: %3.\nCheck that the device server is on and "
-                  "its address is right, or %4.")
-            .arg(port)
-            .arg(device, line_.failureDetail(), howToChoose(devices_, port));
+        return tr("%1 cannot be reached: %2.\nCheck that the device server is on and its "
+                  "address is right, or %3.")
+            .arg(name, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::BadName:
-        return tr("COM%1 (%2) is not a device the panel can open: %3.\nTo use another device, "
-                  "%4.")
-            .arg(port)
-            .arg(device, line_.failureDetail(), howToChoose(devices_, port));
+        return tr("%1 is not a device the panel can open: %2.\nTo use another device, %3.")
+            .arg(name, line_.failureDetail(), howToChoose(devices_, port));
     case Line::Failure::None:
     case Line::Failure::Other: break;
     }
-    return tr("COM%1 (%2) cannot be opened.\n(%3)").arg(port).arg(device, line_.failureDetail());
+    return tr("%1 cannot be opened.\n(%2)").arg(name, line_.failureDetail());
 }
 
 void PanelSession::lineLost(const QString &cause)
@@ -165,10 +185,8 @@ void PanelSession::lineLost(const QString &cause)
     const QString check = DeviceAddress::parse(device_).isNetwork()
                               ? tr("Check the device server and the network")
                               : tr("Check the cable or adapter");
-    warn(tr("COM%1 (%2) stopped working and has been closed: %3.\n"
-            "%4, then choose the port again.")
-             .arg(port_)
-             .arg(device_, cause, check),
+    warn(tr("%1 stopped working and has been closed: %2.\n%3, then choose the port again.")
+             .arg(portName(port_, device_), cause, check),
          port_);
 }
 

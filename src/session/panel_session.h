@@ -151,6 +151,9 @@ private:
     void connectFailed();
     void warn(const QString &text, int port = 0);
     QString openFailure(int port, const QString &device) const;
+    // How a warning names the port: "COM1 (/dev/ttyS0)", or the device alone where it was
+    // given in place of a port (odra --port COM3).
+    QString portName(int port, const QString &device) const;
 
     void setTransmitLine(const QString &line);
     void setReceiveLine(const QString &line);
@@ -186,6 +189,10 @@ private:
     // failed port change falls back at once.
     int portIfConnectFails_ = 1;
     LineSettings settings_;
+    // Whether the operator has been told that a device choice could not be remembered: once a
+    // run is enough.
+    enum class MemoryNotice : quint8 { NotYet, Given };
+    MemoryNotice memoryNotice_ = MemoryNotice::NotYet;
     View view_ = View::Opened;
     bool settingsOpen_ = false;
 

@@ -115,9 +115,12 @@ void TrafficLog::writeLine(qint64 atMs, const QString &port, const char *directi
 {
     if (!file_.isOpen())
         return;
-    const QString line = timeStamp(atMs) + u'\t' + port + u'\t' + QLatin1String(direction) + u'\t' +
-                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' + rendered +
-                         u'\t' + status + u'\n';
+    // The port's name comes from outside (a device path, a link's name) and so may the status:
+    // escaped, like every text field, so that a line is one record of six fields.
+    const QString line = timeStamp(atMs) + u'\t' + escapeField(port) + u'\t' +
+                         QLatin1String(direction) + u'\t' +
+                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' +
+                         escapeField(rendered) + u'\t' + escapeField(status) + u'\n';
     const QByteArray out = line.toUtf8();
     if (file_.write(out) != out.size() && !writeFailed_) {
         writeFailed_ = true; // once: a full disk must not turn into a warning per byte

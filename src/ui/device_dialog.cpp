@@ -79,7 +79,35 @@ QLabel *captionFor(QWidget *buddy, std::string_view name, QWidget *parent)
     return label;
 }
 
+// Words longer than this are given places to break.
+constexpr qsizetype kLongestUnbrokenWord = 40;
+
 } // namespace
+
+QString wrappableText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype wordStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !text[i].isSpace())
+            continue;
+        const QStringView word = QStringView(text).mid(wordStart, i - wordStart);
+        if (word.size() > kLongestUnbrokenWord) {
+            for (const QChar c : word) {
+                out += c;
+                if (c == u'/')
+                    out += QChar(0x200B);
+            }
+        } else {
+            out += word;
+        }
+        if (i < text.size())
+            out += text[i];
+        wordStart = i + 1;
+    }
+    return out;
+}
 
 DeviceDialog::DeviceDialog(int port, const QString &current, const DeviceMap::Source origin,
                            const QString &originText, Finder find, QWidget *parent)
@@ -95,6 +123,7 @@ DeviceDialog::DeviceDialog(int port, const QString &current, const DeviceMap::So
     if (origin == DeviceMap::Source::Given || origin == DeviceMap::Source::Environment)
         now->setText(now->text() + QLatin1Char(' ') +
                      text(kOnlyThisRun).replace(QLatin1String("%3"), originText));
+    now->setText(wrappableText(now->text()));
 
     adapters_ = named(new QTreeWidget(this), "adapters");
     adapters_->setRootIsDecorated(false);

@@ -13,6 +13,11 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
+// A text for a word-wrapped label: a label wraps only between words, so a long name without
+// blanks (a device path) would be cut off at the label's edge. In such a name a zero-width space
+// follows each slash, where the line may then break; shorter words are left as they are.
+QString wrappableText(const QString &text);
+
 // Which device one of the panel's ports is: the adapters the system knows of (device, what it
 // is, who made it, its serial number and its stable name), and a box that takes any device
 // path or device server address. Opened from the warning that a port cannot be opened and from

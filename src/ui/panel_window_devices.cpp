@@ -41,7 +41,8 @@ void PanelWindow::showWarning(const QString &text, int port)
 {
     // Not blocking: the window keeps receiving and its timers keep running while the operator
     // reads the message.
-    auto *box = new QMessageBox(QMessageBox::Warning, appTitle(), text, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Warning, appTitle(), wrappableText(text),
+                                QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("warning"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);

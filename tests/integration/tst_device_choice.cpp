@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -63,6 +64,8 @@ class DeviceChoiceTest : public QObject
 private slots:
     void cleanup() { qunsetenv("ODRA_COM1"); }
     void choiceOpensAndIsRememberedAcrossARestart();
+    void choiceThatCannotBeRemembered();
+    void rememberedValueThatNamesNoDevice();
 };
 
 void DeviceChoiceTest::choiceOpensAndIsRememberedAcrossARestart()
@@ -110,6 +113,48 @@ void DeviceChoiceTest::choiceOpensAndIsRememberedAcrossARestart()
                  qPrintable(panel.warnings[0]));
         QVERIFY(pty.readFor(100).isEmpty());
     }
+}
+
+// The settings cannot be written (their folder is a plain file here, which stops even root):
+// the choice opens its device, and the operator is told once that it holds for this run only.
+void DeviceChoiceTest::choiceThatCannotBeRemembered()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    QFile notAFolder(dir.filePath(QStringLiteral("odra")));
+    QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+    const QString file = notAFolder.fileName() + QStringLiteral("/odra-control.conf");
+    QSettings settings(file, QSettings::IniFormat);
+    Panel panel(settings, QStringLiteral("/dev/odra-test-no-such-device"), {});
+    QCOMPARE(panel.warnings.size(), 1); // the given device is missing
+    for (int choice = 0; choice < 2; ++choice) {
+        panel.session->chooseDevice(1, pty.devicePath());
+        QVERIFY(panel.session->portOpen());
+    }
+    QCOMPARE(panel.warnings.size(), 2);
+    QVERIFY2(panel.warnings[1].contains(QLatin1String("this run only")) &&
+                 panel.warnings[1].contains(file),
+             qPrintable(panel.warnings[1]));
+}
+
+// A remembered setting that is a list, or no text at all: passed over with one warning that
+// names the file and the key.
+void DeviceChoiceTest::rememberedValueThatNamesNoDevice()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("odra-control.conf"));
+    QFile ini(file);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[devices]\ncom1=/dev/ttyUSB0, /dev/ttyUSB1\n");
+    ini.close();
+    PseudoTerminal pty;
+    QSettings settings(file, QSettings::IniFormat);
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QRegularExpression::escape(file) +
+                                            QStringLiteral(".*devices/com1 is not a device name")));
+    Panel panel(settings, pty.devicePath(), {});
+    QVERIFY2(panel.warnings.isEmpty(), qPrintable(panel.warnings.join('\n')));
 }
 
 QTEST_MAIN(DeviceChoiceTest)

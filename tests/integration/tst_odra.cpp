@@ -169,7 +169,8 @@ void OdraTest::missingDevice()
     const Ran r = odra({"--port", "/dev/odra-test-no-such-device", "status"});
     QCOMPARE(r.status, 2);
     QCOMPARE(r.out, QByteArray("not open\n"));
-    QVERIFY2(r.err.contains("/dev/odra-test-no-such-device") && r.err.contains("does not exist"),
+    // Named as given: a device is no COM1.
+    QVERIFY2(r.err.startsWith("odra: /dev/odra-test-no-such-device does not exist"),
              r.err.constData());
 }
 
@@ -279,6 +280,27 @@ void OdraTest::logFile()
     // odra's output and the log read the reply from the same answer.
     const QJsonObject o = QJsonDocument::fromJson(status.out).object();
     QCOMPARE(o["status"].toString().toUtf8(), lines[1].split('\t').last());
+
+    // A device named to forge a record: read back as TSV, one record of six fields per event,
+    // and the name whole in its own field.
+    const QString forger = dir.filePath(
+        QStringLiteral("nl\n2099-01-01T00:00:00.000Z\tFAKE\tRXD\t38 30 0D\t 8 0 CR \tStand by"));
+    QVERIFY(QFile::link(sim.devicePath(), forger));
+    const QString forged = dir.filePath(QStringLiteral("forged.log"));
+    QVERIFY(odra({"--port", forger, "--log", forged, "power-on"}).status == 0);
+    QFile tsv(forged);
+    QVERIFY(tsv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> records = tsv.readAll().split('\n');
+    QCOMPARE(records.size(), 3); // the command, the reply, and the last line's end
+    for (int i = 0; i < 2; ++i) {
+        const QList<QByteArray> fields = records[i].split('\t');
+        QCOMPARE(fields.size(), 6);
+        QCOMPARE(fields[1], QByteArray(forger.toUtf8())
+                                .replace('\\', "\\\\")
+                                .replace('\n', "\\n")
+                                .replace('\t', "\\t"));
+        QCOMPARE(fields[2], QByteArray(i == 0 ? "TXD" : "RXD"));
+    }
 
     const Ran refused = odra({"--log", dir.filePath(QStringLiteral("no/such/dir/odra.log")),
                               "--port", sim.devicePath(), "status"});

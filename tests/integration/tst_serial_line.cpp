@@ -2,6 +2,7 @@
 // The panel on real timers and the real QSerialPort over a pseudo-terminal; the test plays the
 // projector at the far end. Bounds are generous: these tests prove the parts fit, not timing.
 #include "fd_io.h"
+#include "line/serial_line.h"
 #include "live_panel.h"
 #include "paced_reader.h"
 #include "pseudo_terminal.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class SerialLineTest : public QObject
@@ -31,6 +33,7 @@ private slots:
     void drainBeforeTheEnd();
     void devicePaths_data();
     void devicePaths();
+    void outOfFileDescriptors();
     void buttonsPutExactBytesOnTheLine();
     void heldVolumeRepeats();
 };
@@ -205,7 +208,8 @@ void SerialLineTest::devicePaths_data()
     QTest::newRow("link named in Latin-1") << QByteArray("Projektor-\xe4") << true << "";
     QTest::newRow("Latin-1 name of nothing")
         << QByteArray("nowhere-\xe4") << false << "not valid text";
-    QTest::newRow("long path to no device") << deep << false << "too long";
+    QTest::newRow("long path to a plain file") << deep << false << "too long";
+    QTest::newRow("long path to nothing") << deep + "-gone" << false << "does not exist";
 }
 
 void SerialLineTest::devicePaths()
@@ -245,6 +249,32 @@ void SerialLineTest::devicePaths()
     QVERIFY(!other.open(QIODevice::ReadWrite));
     panel.sendText(QStringLiteral("C00"));
     QCOMPARE(pty.readAtLeast(4, 5000), QByteArray("C00\r"));
+}
+
+// A process with no file descriptor left: the line says so, with the limit, instead of
+// blaming the lock file's permissions.
+void SerialLineTest::outOfFileDescriptors()
+{
+    PseudoTerminal pty;
+    SerialLine line;
+    rlimit before{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    rlimit low = before;
+    low.rlim_cur = std::min<rlim_t>(before.rlim_cur, 512);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd = 0; (fd = ::dup(STDIN_FILENO)) >= 0;)
+        taken.push_back(fd);
+    const bool opened = line.open(pty.devicePath(), LineSettings{});
+    const QString detail = line.failureDetail();
+    // Given back before any check, which could not report a failure without descriptors.
+    for (const int fd : taken)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    QVERIFY(!opened);
+    QCOMPARE(line.failure(), Line::Failure::Other);
+    QVERIFY2(detail.contains(QString::number(low.rlim_cur)) && detail.contains("ulimit -n"),
+             qPrintable(detail));
 }
 
 void SerialLineTest::buttonsPutExactBytesOnTheLine()

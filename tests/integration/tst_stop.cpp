@@ -2,7 +2,9 @@
 // odra-control as a separate process on a pseudo-terminal, ended from outside as a session
 // ends it: by a signal (a shutdown, Ctrl+C, a logout) or by losing its display. Whichever way it
 // goes, the port must be let go: no lock file left behind, the line free for the next program.
+#include "projector_sim_process.h"
 #include "pseudo_terminal.h"
+#include "ser2net_process.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -97,6 +99,8 @@ private slots:
     void displayLost();
     void odraStopSignal_data() { stopSignal_data(); }
     void odraStopSignal();
+    void odraReaderGone_data();
+    void odraReaderGone();
 };
 
 void StopTest::initTestCase()
@@ -193,9 +197,49 @@ void StopTest::odraStopSignal()
     QCOMPARE(::kill(pid_t(odra.processId()), signal), 0);
     QVERIFY(odra.waitForFinished(kWait));
     QCOMPARE(odra.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(odra.exitCode(), 128 + signal); // interrupted, as a shell would report it
     const QByteArray all = first + pty.readFor(200);
     QCOMPARE(all, QByteArray("C09\r").repeated(all.size() / 4));
     checkPortFree(pty.devicePath());
+}
+
+void StopTest::odraReaderGone_data()
+{
+    QTest::addColumn<bool>("network"); // the last projector behind a device server
+    QTest::newRow("serial ports") << false;
+    QTest::newRow("a network port among them") << true;
+}
+
+// odra ... | head -n1: the reader has its line and goes while a silent port still waits. The
+// run ends as a stop signal ends it, every port let go, with the status documented for it.
+void StopTest::odraReaderGone()
+{
+    QFETCH(bool, network);
+    if (network && !Ser2netProcess::available())
+        QSKIP("ser2net is not installed (scripts/install-deps)");
+    ProjectorSimProcess first, last;
+    QVERIFY(first.start() && last.start());
+    Ser2netProcess server;
+    QString lastPort = last.devicePath();
+    if (network) {
+        QVERIFY(server.start(last.devicePath(), Ser2netProcess::Accepter::Raw));
+        lastPort = server.url();
+    }
+    PseudoTerminal silent;
+    QVERIFY(silent.isValid());
+    // As a user types it; the shell reports odra's own status, 128 + 13 had SIGPIPE killed it.
+    QProcess shell;
+    shell.start(QStringLiteral("bash"),
+                {"-c", R"("$0" "$@" | head -n1; exit "${PIPESTATUS[0]}")",
+                 QString::fromLocal8Bit(qgetenv("ODRA_BIN")), "--timeout", "60000", "--port",
+                 first.devicePath(), "--port", silent.devicePath(), "--port", lastPort, "status"});
+    QVERIFY(shell.waitForStarted(kWait));
+    QVERIFY2(shell.waitForFinished(kWait), "odra went on without a reader");
+    QCOMPARE(shell.readAllStandardOutput(),
+             (first.devicePath() + QStringLiteral(": Stand by\n")).toLocal8Bit());
+    QCOMPARE(shell.exitCode(), 128 + SIGPIPE);
+    QVERIFY2(shell.readAllStandardError().isEmpty(), "killed, or a warning");
+    checkPortFree(silent.devicePath());
 }
 
 QTEST_MAIN(StopTest)

@@ -59,6 +59,10 @@ void DeviceAddressTest::parse_data()
         << "rfc2217://my box:2000" << Kind::Rfc2217 << "" << 0 << Problem::BadHost;
     QTest::newRow("no colon after brackets")
         << "rfc2217://[::1]2000" << Kind::Rfc2217 << "" << 0 << Problem::BadHost;
+    QTest::newRow("a lone colon in brackets")
+        << "socket://[:]:1" << Kind::RawSocket << "" << 0 << Problem::BadHost;
+    QTest::newRow("two double colons")
+        << "socket://[::1::2]:1" << Kind::RawSocket << "" << 0 << Problem::BadHost;
     QTest::newRow("unknown option")
         << "rfc2217://box:2001?baud=9600" << Kind::Rfc2217 << "" << 0 << Problem::BadOption;
 }
@@ -87,6 +91,11 @@ void DeviceAddressTest::everyProblemIsWorded()
         DeviceAddress a;
         a.problem = p;
         QVERIFY2(!a.problemText().isEmpty(), qPrintable(QString::number(int(p))));
+        // A socket:// name is not mended by the advice to spell it as an rfc2217:// one.
+        a.kind = DeviceAddress::Kind::RawSocket;
+        if (p != Problem::UnknownKind)
+            QVERIFY2(!a.problemText().contains(QLatin1String("rfc2217")),
+                     qPrintable(a.problemText()));
     }
     QVERIFY(DeviceAddress().problemText().isEmpty());
 }

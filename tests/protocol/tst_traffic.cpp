@@ -14,6 +14,8 @@ private slots:
     void bytesOneToOne();
     void typedText_data();
     void typedText();
+    void escapedField_data();
+    void escapedField();
 };
 
 void TrafficTest::render_data()
@@ -91,6 +93,28 @@ void TrafficTest::typedText()
     QFETCH(QString, typed);
     QFETCH(QByteArray, bytes);
     QCOMPARE(charsToBytes(typed), bytes);
+}
+
+void TrafficTest::escapedField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain, kept") << "COM1 (/dev/ttyS0) é"
+                                 << "COM1 (/dev/ttyS0) é";
+    QTest::newRow("backslash first") << "a\\t"
+                                     << "a\\\\t";
+    QTest::newRow("record breakers") << "a\tb\nc\rd"
+                                     << "a\\tb\\nc\\rd";
+    QTest::newRow("other controls")
+        << QStringLiteral("\x01\x1B\x7F\u0085") << "\\x01\\x1B\\x7F\\x85";
+    QTest::newRow("line separators") << QStringLiteral("\u2028\u2029") << "\\u2028\\u2029";
+}
+
+void TrafficTest::escapedField()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(escapeField(text), field);
 }
 
 QTEST_APPLESS_MAIN(TrafficTest)

@@ -33,6 +33,7 @@ template <typename LineType> struct BasicLivePanel
     explicit BasicLivePanel(const QString &com1, const QString &com2 = QString())
     {
         quietOffscreenPlatform();
+        devices.setNaming(DeviceMap::Naming::ByNumber); // as the panel names its ports
         devices.setGiven(1, com1);
         if (!com2.isEmpty())
             devices.setGiven(2, com2);

@@ -29,6 +29,7 @@ struct SessionFixture
     // beforeStart may make devices missing or busy before start-up opens COM1.
     explicit SessionFixture(const std::function<void(SessionFixture &)> &beforeStart = {})
     {
+        devices.setNaming(DeviceMap::Naming::ByNumber); // as the panel names its ports
         devices.setGiven(1, kCom1);
         devices.setGiven(2, kCom2);
         session = std::make_unique<PanelSession>(clock, line, devices);

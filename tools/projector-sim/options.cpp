@@ -82,7 +82,8 @@ ParseOutcome parseOptions(const QStringList &arguments, Options *options, QStrin
         *error = cli.parser.errorText();
         return ParseOutcome::Error;
     }
-    if (cli.parser.isSet(cli.help))
+    // --help-all, which --help lists, asks for the same: the simulator has no Qt options.
+    if (cli.parser.isSet(cli.help) || cli.parser.isSet(QStringLiteral("help-all")))
         return ParseOutcome::Help;
     if (cli.parser.isSet(cli.version))
         return ParseOutcome::Version;

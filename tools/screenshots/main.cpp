@@ -175,7 +175,7 @@ int main(int argc, char *argv[])
         qCWarning(lcShots).noquote() << cli.errorText();
         return 2;
     }
-    if (cli.isSet(helpOption))
+    if (cli.isSet(helpOption) || cli.isSet(QStringLiteral("help-all")))
         cli.showHelp(0);
     if (cli.isSet(versionOption))
         cli.showVersion();

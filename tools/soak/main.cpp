@@ -68,7 +68,7 @@ Parsed parse(QCommandLineParser &cli, Options *o)
         qCWarning(lcSoak).noquote() << cli.errorText();
         return Parsed::Error;
     }
-    if (cli.isSet(help))
+    if (cli.isSet(help) || cli.isSet(QStringLiteral("help-all")))
         return Parsed::Help;
     if (cli.isSet(version))
         return Parsed::Version;
