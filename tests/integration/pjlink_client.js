@@ -3,7 +3,7 @@
 // of steps on the command line, one JSON line of result per step on standard output.
 //   node pjlink_client.js PORT PASSWORD '[["getPowerState"], ["waitPower", 1, 15000], ...]'
 // PASSWORD "-" for none. A step is a method of the client and its arguments; "waitPower" asks
-// the power state until it is the given one or the time is up, "wait" waits so many ms.
+// the power state until it is the given one or the time is up.
 const PJLink = require('pjlink');
 
 const [port, password, stepsText] = process.argv.slice(2);
@@ -23,10 +23,7 @@ function call(method, args) {
 async function run() {
     for (const step of steps) {
         const [method, ...args] = step;
-        if (method === 'wait') {
-            await new Promise((r) => setTimeout(r, args[0]));
-            print(step, null, null);
-        } else if (method === 'waitPower') {
+        if (method === 'waitPower') {
             const until = Date.now() + args[1];
             let result;
             do {

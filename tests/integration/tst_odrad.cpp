@@ -110,13 +110,7 @@ QByteArray ask(QTcpSocket &socket, const QByteArray &line)
 
 bool closedWithin(QTcpSocket &socket, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (socket.state() == QAbstractSocket::ConnectedState && t.elapsed() < ms) {
-        socket.waitForReadyRead(100);
-        socket.readAll();
-    }
-    return socket.state() != QAbstractSocket::ConnectedState;
+    return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(ms);
 }
 
 } // namespace
