@@ -108,6 +108,20 @@ QByteArray ask(QTcpSocket &socket, const QByteArray &line)
     return reply;
 }
 
+// Asks again until the reply is the one expected, or the time is up; the last reply.
+QByteArray askUntil(QTcpSocket &socket, const QByteArray &line, const QByteArray &expected,
+                    int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    QByteArray reply = ask(socket, line);
+    while (reply != expected && t.elapsed() < ms) {
+        QTest::qWait(200);
+        reply = ask(socket, line);
+    }
+    return reply;
+}
+
 bool closedWithin(QTcpSocket &socket, int ms)
 {
     return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(ms);
@@ -223,10 +237,7 @@ void TestOdrad::misbehavingClients()
     overlong->write("%1NAME " + QByteArray(129, 'x') + '\r');
     QVERIFY(closedWithin(*overlong, kWait));
     QCOMPARE(ask(*holder, "%1POWR 1\r"), QByteArray("%1POWR=OK\r"));
-    QElapsedTimer t;
-    t.start();
-    while (ask(*holder, "%1POWR ?\r") != "%1POWR=1\r" && t.elapsed() < kWait)
-        QTest::qWait(200);
+    QCOMPARE(askUntil(*holder, "%1POWR ?\r", "%1POWR=1\r", kWait), QByteArray("%1POWR=1\r"));
 
     // Twenty clients asking at once, while the slow one dribbles and another holds the
     // projector's line with volume steps.
@@ -245,7 +256,8 @@ void TestOdrad::misbehavingClients()
             QCOMPARE(ask(*c, QByteArray()), QByteArray("%1POWR=1\r"));
     }
     QByteArray held;
-    t.restart();
+    QElapsedTimer t;
+    t.start();
     while (held.count("%2SVOL=OK\r") < 5 && t.elapsed() < kWait) {
         holder->waitForReadyRead(200);
         held += holder->readAll();
@@ -287,22 +299,13 @@ void TestOdrad::projectorUnpluggedAndBack()
 
     first.reset(); // unplugged
     QFile::remove(device);
-    QElapsedTimer t;
-    t.start();
-    QByteArray reply;
-    while (reply != "%1POWR=ERR4\r" && t.elapsed() < kWait)
-        reply = ask(*client, "%1POWR ?\r");
-    QCOMPARE(reply, QByteArray("%1POWR=ERR4\r"));
+    QCOMPARE(askUntil(*client, "%1POWR ?\r", "%1POWR=ERR4\r", kWait),
+             QByteArray("%1POWR=ERR4\r"));
 
     ProjectorSimProcess second;
     QVERIFY(second.start());
     QVERIFY(QFile::link(second.devicePath(), device));
-    t.restart();
-    while (reply != "%1POWR=0\r" && t.elapsed() < 3 * kWait) {
-        QTest::qWait(200);
-        reply = ask(*client, "%1POWR ?\r");
-    }
-    QCOMPARE(reply, QByteArray("%1POWR=0\r"));
+    QCOMPARE(askUntil(*client, "%1POWR ?\r", "%1POWR=0\r", 3 * kWait), QByteArray("%1POWR=0\r"));
 }
 
 // SIGTERM while a command waits for the projector: odrad ends at once and in order, its port
