@@ -5,6 +5,7 @@
 #include "ui/panel_window.h"
 
 #include "ui/device_dialog.h"
+#include "ui/widgets.h"
 
 #include "session/device_advice.h"
 
@@ -26,9 +27,8 @@ constexpr const char *kChooseDeviceWhat = "Choose which device or device server 
 QIcon PanelWindow::appIcon()
 {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/panel/icon/odra-control-%1.png").arg(size),
-                     QSize(size, size));
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(readPicture(QStringLiteral(":/panel/icon/odra-control-%1.png").arg(size)));
     return icon;
 }
 

@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QFileInfo>
 #include <QFontInfo>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
@@ -275,13 +276,21 @@ void PanelFrame::paintEvent(QPaintEvent *)
 
 PanelImage::PanelImage(QWidget *parent) : QFrame(parent) {}
 
+QPixmap readPicture(const QString &path)
+{
+    // Read as the PNG it is: left to guess, the reader would load every image plugin to ask it.
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 void PanelImage::setPictureFile(const QString &path)
 {
-    picture_ = QPixmap(path);
+    picture_ = readPicture(path);
     const QFileInfo file(path);
     const QString denser = file.path() + QLatin1Char('/') + file.completeBaseName() +
                            QStringLiteral("@2x.") + file.suffix();
-    picture2x_ = QFileInfo::exists(denser) ? QPixmap(denser) : QPixmap();
+    picture2x_ = QFileInfo::exists(denser) ? readPicture(denser) : QPixmap();
     if (!picture2x_.isNull())
         picture2x_.setDevicePixelRatio(2.0);
     update();

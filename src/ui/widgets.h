@@ -91,6 +91,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
+// One of the panel's pictures (PNG, from its resources); a null pixmap when it cannot be read.
+QPixmap readPicture(const QString &path);
+
 // The picture at the top right, shown unscaled. Its double-click is an event of the window.
 class PanelImage final : public QFrame
 {
