@@ -2,10 +2,11 @@
 #include "line/device_address.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QStringList>
 
 #include <cstdlib>
+
+#include <arpa/inet.h>
 
 namespace {
 
@@ -40,8 +41,9 @@ bool isHostName(QStringView host)
 // An IPv6 address as a whole ("[:]" or "[::1::2]" is none), without a zone.
 bool isBracketedAddress(QStringView inside)
 {
+    in6_addr address;
     return !inside.contains(u'%') &&
-           QHostAddress(inside.toString()).protocol() == QAbstractSocket::IPv6Protocol;
+           ::inet_pton(AF_INET6, inside.toLatin1().constData(), &address) == 1;
 }
 
 bool knownOptions(QStringView query)

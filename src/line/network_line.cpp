@@ -4,11 +4,7 @@
 #include "core/scheduler.h"
 #include "line/com_port_control.h"
 
-#include <QDeadlineTimer>
 #include <QLoggingCategory>
-#include <QNetworkProxy>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -33,7 +29,7 @@ QString reasonGiven(const QByteArray &text)
     return reason.trimmed();
 }
 
-void setTcpOption(qintptr fd, int level, int name, int value)
+void setSocketOption(int fd, int level, int name, int value)
 {
     if (::setsockopt(int(fd), level, name, &value, sizeof value) != 0)
         qCWarning(lcLine) << "could not set socket option" << name << "to" << value;
@@ -50,7 +46,7 @@ NetworkLine::NetworkLine(Scheduler &scheduler, QObject *parent)
     });
 }
 
-NetworkLine::~NetworkLine() = default; // the socket is a child: it goes with the line
+NetworkLine::~NetworkLine() = default; // the connection is a child: it goes with the line
 
 template <typename Fn> void NetworkLine::later(Fn fn)
 {
@@ -70,7 +66,7 @@ QString NetworkLine::where() const
 
 qintptr NetworkLine::socketDescriptor() const
 {
-    return socket_ ? socket_->socketDescriptor() : -1;
+    return socket_ ? socket_->descriptor() : -1;
 }
 
 bool NetworkLine::open(const QString &device, const LineSettings &settings)
@@ -98,35 +94,33 @@ bool NetworkLine::open(const DeviceAddress &address, const QString &device,
     speedAnswersDue_ = 0;
     speedAnswered_ = false;
     state_ = State::Connecting;
-    socket_ = new QTcpSocket(this);
-    // A device server is reached directly: a proxy would not carry a raw serial stream.
-    socket_->setProxy(QNetworkProxy::NoProxy);
-    connect(socket_, &QTcpSocket::connected, this, &NetworkLine::onConnected);
-    connect(socket_, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &NetworkLine::onError);
-    connect(socket_, &QTcpSocket::disconnected, this, &NetworkLine::onDisconnected);
+    // A device server is reached directly, never through a proxy: a proxy would not carry a
+    // raw serial stream.
+    socket_ = new TcpConnection(this);
+    connect(socket_, &TcpConnection::connected, this, &NetworkLine::onConnected);
+    connect(socket_, &TcpConnection::readyRead, this, &NetworkLine::onReadyRead);
+    connect(socket_, &TcpConnection::failed, this, &NetworkLine::onError);
     // The name lookup counts against the three seconds too: an unknown host must not keep the
     // operator waiting longer than a silent one.
     connectTimer_->setEnabled(true);
-    socket_->connectToHost(address_.host, address_.port);
+    socket_->connectTo(address_.host, address_.port);
     return true;
 }
 
 void NetworkLine::onConnected()
 {
-    const qintptr fd = socket_->socketDescriptor();
+    const int fd = socket_->descriptor();
     // A command is a few bytes: it must leave at once, not wait to be merged with the next.
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    setSocketOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+    setSocketOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
 #ifdef TCP_KEEPIDLE
-    setTcpOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleS);
-    setTcpOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalS);
-    setTcpOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount);
+    setSocketOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleS);
+    setSocketOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalS);
+    setSocketOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount);
 #endif
 #ifdef TCP_USER_TIMEOUT
-    setTcpOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMs);
+    setSocketOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMs);
 #endif
-    Q_UNUSED(fd);
 
     if (address_.kind == DeviceAddress::Kind::RawSocket) {
         becomeOpen();
@@ -135,7 +129,6 @@ void NetworkLine::onConnected()
     // The line opens when the server has answered every offer, so that the settings reach the
     // far port before the first command does.
     socket_->write(telnet_.start());
-    socket_->flush();
 }
 
 void NetworkLine::onReadyRead()
@@ -155,7 +148,7 @@ void NetworkLine::readTelnet(const QByteArray &bytes)
 {
     // Whatever is called from here (the session reading, a write finding the connection gone)
     // may let this socket go; nothing more is done with it then.
-    QTcpSocket *const socket = socket_;
+    TcpConnection *const socket = socket_;
     const telnet::Codec::Incoming in = telnet_.decode(bytes);
     for (const QByteArray &sub : in.subnegotiations)
         readNotice(sub);
@@ -169,7 +162,6 @@ void NetworkLine::readTelnet(const QByteArray &bytes)
     }
     if (!in.answer.isEmpty()) {
         socket->write(in.answer);
-        socket->flush();
         if (socket_ != socket)
             return;
     }
@@ -224,7 +216,6 @@ void NetworkLine::sendSettings()
 {
     ++speedAnswersDue_;
     socket_->write(comport::settingsRequest(settings_));
-    socket_->flush();
 }
 
 bool NetworkLine::setSettings(const LineSettings &settings)
@@ -249,11 +240,10 @@ bool NetworkLine::write(const QByteArray &bytes)
         return true;
     const QByteArray wire =
         address_.kind == DeviceAddress::Kind::Rfc2217 ? telnet_.encode(bytes) : bytes;
-    if (socket_->write(wire) != wire.size())
-        return fail(Failure::Other, socket_->errorString());
-    // As on a serial port: hand the bytes over now rather than after the repaints the send
-    // causes.
-    socket_->flush();
+    // Handed to the kernel now, as on a serial port, rather than after the repaints the send
+    // causes. A connection found gone meanwhile is reported as lost.
+    if (!socket_->write(wire))
+        return fail(Failure::Other, tr("The line is not open."));
     return true;
 }
 
@@ -263,13 +253,7 @@ bool NetworkLine::drain(int maxMs)
         return true;
     // Into the kernel's send buffer; from there it goes out after we have gone, as the socket's
     // close lingers.
-    const QDeadlineTimer deadline(std::max(0, maxMs));
-    while (socket_->bytesToWrite() > 0 && !deadline.hasExpired() &&
-           socket_->state() == QAbstractSocket::ConnectedState) {
-        if (!socket_->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
-            break;
-    }
-    return socket_->bytesToWrite() == 0;
+    return socket_->waitForBytesWritten(std::max(0, maxMs));
 }
 
 QByteArray NetworkLine::readAll()
@@ -277,11 +261,9 @@ QByteArray NetworkLine::readAll()
     return std::exchange(inbox_, QByteArray());
 }
 
-void NetworkLine::onError(QAbstractSocket::SocketError error)
+void NetworkLine::onError(TcpConnection::Error error)
 {
-    if (error == QAbstractSocket::TemporaryError)
-        return;
-    const bool hungUp = error == QAbstractSocket::RemoteHostClosedError;
+    const bool hungUp = error == TcpConnection::Error::HungUp;
     if (state_ == State::Connecting) {
         if (hungUp && !early_.isEmpty())
             giveUp(Failure::Unreachable,
@@ -295,20 +277,11 @@ void NetworkLine::onError(QAbstractSocket::SocketError error)
     }
 }
 
-void NetworkLine::onDisconnected()
-{
-    // Usually an error has said why already, and the line is closed.
-    if (state_ == State::Connecting)
-        giveUp(Failure::Unreachable, tr("the device server hung up"));
-    else if (state_ == State::Open)
-        lose(tr("the device server at %1 closed the connection").arg(where()));
-}
-
 void NetworkLine::onTimeout()
 {
     if (state_ != State::Connecting)
         return;
-    const bool negotiating = socket_->state() == QAbstractSocket::ConnectedState;
+    const bool negotiating = socket_->isConnected();
     giveUp(Failure::Unreachable,
            negotiating ? tr("the device server did not answer the RFC 2217 negotiation or set "
                             "its serial port within %1 s (if it is a raw TCP port, use "
@@ -346,24 +319,11 @@ void NetworkLine::letGo()
 {
     connectTimer_->setEnabled(false);
     state_ = State::Closed;
-    QTcpSocket *socket = std::exchange(socket_, nullptr);
+    TcpConnection *socket = std::exchange(socket_, nullptr);
     if (!socket)
         return;
     socket->disconnect(this);
-    if (socket->state() == QAbstractSocket::ConnectedState) {
-        // What is queued still goes out, then the connection closes; a server that does not
-        // take it within the connect time is not waited for longer.
-        socket->flush();
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(kConnectTimeoutMs, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        socket->disconnectFromHost();
-        if (socket->state() != QAbstractSocket::UnconnectedState)
-            return;
-    } else {
-        socket->abort();
-    }
-    socket->deleteLater();
+    // What is queued still goes out, then the connection closes; a server that does not take
+    // it within the connect time is not waited for longer.
+    socket->closeAfterSending(kConnectTimeoutMs);
 }

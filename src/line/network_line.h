@@ -3,14 +3,12 @@
 
 #include "line/device_address.h"
 #include "line/line.h"
+#include "line/tcp_connection.h"
 #include "line/telnet_codec.h"
-
-#include <QAbstractSocket>
 
 #include <memory>
 
 class PeriodicTimer;
-class QTcpSocket;
 class Scheduler;
 
 // The line to a serial device server on the network: rfc2217://HOST:PORT, where the server sets
@@ -56,8 +54,7 @@ private:
 
     void onConnected();
     void onReadyRead();
-    void onError(QAbstractSocket::SocketError error);
-    void onDisconnected();
+    void onError(TcpConnection::Error error);
     void onTimeout();
     void readTelnet(const QByteArray &bytes);
     void readNotice(const QByteArray &subnegotiation);
@@ -74,7 +71,7 @@ private:
     QString device_;
     LineSettings settings_;
     State state_ = State::Closed;
-    QTcpSocket *socket_ = nullptr;
+    TcpConnection *socket_ = nullptr;
     // Gives up a connection (and its negotiation) that has not stood up in time.
     std::unique_ptr<PeriodicTimer> connectTimer_;
     telnet::Codec telnet_;

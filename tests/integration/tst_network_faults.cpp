@@ -75,6 +75,7 @@ private slots:
     void serverChatterDoesNotDisturbData();
     void speedWhileConnecting();
     void socketOptions();
+    void byNameAndInBulk();
 };
 
 void NetworkFaultsTest::initTestCase()
@@ -279,6 +280,32 @@ void NetworkFaultsTest::socketOptions()
     QVERIFY(idle > 0 && interval > 0 && count > 0);
     QVERIFY2(idle + interval * count <= 30, qPrintable(QString::number(idle + interval * count)));
     QCOMPARE(option(IPPROTO_TCP, TCP_USER_TIMEOUT), 30000);
+}
+
+// A name is looked up away from the event loop, and a burst larger than the kernel takes at once
+// (the far end reading only later) arrives whole and in order.
+void NetworkFaultsTest::byNameAndInBulk()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const auto scheduler = makeEventLoopScheduler();
+    NetworkLine line(*scheduler);
+    QVERIFY(line.open(QStringLiteral("socket://localhost:%1").arg(server.serverPort()), {}));
+    QTRY_VERIFY_WITH_TIMEOUT(line.isOpen(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), kWait);
+    QTcpSocket *peer = server.nextPendingConnection();
+
+    QByteArray bulk(8 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bulk.size(); ++i)
+        bulk[i] = char(i ^ (i >> 12));
+    QVERIFY(line.write(bulk));
+    QByteArray heard;
+    QTRY_VERIFY_WITH_TIMEOUT((heard += peer->readAll()).size() >= bulk.size(), kWait);
+    QVERIFY(heard == bulk);
+
+    peer->write("80\r");
+    QByteArray back;
+    QTRY_COMPARE_WITH_TIMEOUT(back += line.readAll(), QByteArray("80\r"), kWait);
 }
 
 QTEST_MAIN(NetworkFaultsTest)
