@@ -2,6 +2,7 @@
 // odra-control: the control panel.
 #include "core/kernel_scheduler.h"
 #include "core/stop_signals.h"
+#include "font_warm_up.h"
 #include "line/device_line.h"
 #include "line/device_map.h"
 #include "panel_command_line.h"
@@ -82,6 +83,7 @@ int main(int argc, char *argv[])
     }
 
     phases.reached("command line");
+    FontWarmUp fonts;
     PlatformGuard guard;
     QApplication app(argc, argv);
     guard.release();
@@ -105,16 +107,22 @@ int main(int argc, char *argv[])
     if (log.isOpen())
         log.follow(session);
     phases.reached("session");
+    fonts.finish();
+    phases.reached("fonts");
     PanelWindow window(session);
     phases.reached("window");
     QObject::connect(&session, &PanelSession::ended, &app, &QCoreApplication::quit);
     // A logout, a shutdown or Ctrl+C ends the panel as END does: the port is let go in order.
     // Caught from before the port opens, so that no moment leaves it locked.
     QObject::connect(&stop, &StopSignals::received, &session, &PanelSession::end);
-    session.start();
-    phases.reached("port");
     window.show();
     phases.reached("show");
+    // The port opens in the event loop's first turn: by then the window is on its way to the
+    // display, which maps it while the port and its lock file are being opened.
+    QTimer::singleShot(0, &session, [&session, &phases] {
+        session.start();
+        phases.reached("port");
+    });
     QTimer::singleShot(0, &app, [&phases] { phases.reached("first events"); });
     return QApplication::exec();
 }
