@@ -162,9 +162,9 @@ int main(int argc, char *argv[])
     start.floor = bench::Summary::of(bareReady);
     start.floorLabel = QStringLiteral("bare Qt window with %1 buttons and labels, started in turn")
                            .arg(cli.value("widgets"));
-    start.target = "median <= 2 x floor";
+    start.target = "median <= 1.3 x floor";
     start.met = start.value.n == runs && start.floor->n > 0 &&
-                start.value.median <= 2 * start.floor->median;
+                start.value.median <= 1.3 * start.floor->median;
     report.add(start);
 
     report.add(bench::Figure("startup.port_open", "start-up: exec -> port open", "ms",
