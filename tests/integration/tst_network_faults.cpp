@@ -3,8 +3,9 @@
 // real timers and the line the program uses, against ser2net, a port where nothing listens, one
 // that never answers, and a server of the test's own making. Bounds are generous: a busy machine
 // must not fail these.
-#include "network_panel.h"
+#include "child_process.h"
 #include "manual_clock.h"
+#include "network_panel.h"
 #include "pseudo_terminal.h"
 
 #include "line/network_line.h"
@@ -25,13 +26,6 @@ constexpr int kWait = 10000;
 constexpr double kIdleCpuSeconds = 0.5;
 
 using Accepter = Ser2netProcess::Accepter;
-
-// A port on loopback where nothing listens.
-quint16 deadPort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
 
 // A listener whose queue is full: a new connection's first packet is dropped unanswered, as on
 // a network where the server is gone.
@@ -88,7 +82,7 @@ void NetworkFaultsTest::cannotConnect_data()
 {
     QTest::addColumn<QString>("device"); // "ser2net": a server whose own device is missing
     QTest::addColumn<QStringList>("wording");
-    const QString refused = QStringLiteral("rfc2217://127.0.0.1:%1").arg(deadPort());
+    const QString refused = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
     QTest::newRow("nothing listens")
         << refused << QStringList{refused, "127.0.0.1 port", "refused"};
     QTest::newRow("the server cannot open its serial port")

@@ -52,11 +52,15 @@ void TestMqttTopics::commands_data()
         << "press" << QByteArray(R"({"command": "volume-down", "hold_ms": 1000})") << false
         << QStringList{"volume-down/1000"};
     QTest::newRow("press unknown") << "press" << QByteArray("self-destruct") << false << error;
+    QTest::newRow("press smuggling a second command")
+        << "press" << QByteArray("power-off\r\nC01") << false << error;
     QTest::newRow("hold too long")
         << "press" << QByteArray(R"({"command": "volume-up", "hold_ms": 3600000})") << false
         << error;
     QTest::newRow("hold a one-shot")
         << "press" << QByteArray(R"({"command": "power-on", "hold_ms": 500})") << false << error;
+    QTest::newRow("broken JSON") << "press" << QByteArray("{\"command\":") << false << error;
+    QTest::newRow("send refused") << "send" << QByteArray("CR0") << false << error;
     QTest::newRow("send allowed") << "send" << QByteArray("CR0") << true << QStringList{"text:CR0"};
     QTest::newRow("send smuggling a second command")
         << "send" << QByteArray("CR0\rC00") << true << error;

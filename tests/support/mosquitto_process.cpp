@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "mosquitto_process.h"
 
+#include "child_process.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -39,12 +40,8 @@ bool MosquittoProcess::available()
 bool MosquittoProcess::start()
 {
     kill();
-    if (port_ == 0) {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0))
-            return false;
-        port_ = probe.serverPort();
-    }
+    if (port_ == 0 && (port_ = freeLoopbackPort()) == 0)
+        return false;
     const QString config = dir_.filePath(QStringLiteral("mosquitto.conf"));
     QFile file(config);
     if (!dir_.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -77,10 +74,7 @@ bool MosquittoProcess::start()
 
 void MosquittoProcess::kill()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
+    killAndWait(process_);
 }
 
 bool MosquittoProcess::publish(const QString &topic, const QByteArray &payload, bool retain) const
@@ -103,10 +97,7 @@ bool MosquittoProcess::publish(const QString &topic, const QByteArray &payload, 
 
 MqttSubscriber::~MqttSubscriber()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
+    killAndWait(process_);
 }
 
 bool MqttSubscriber::start(quint16 port, const QStringList &filters)

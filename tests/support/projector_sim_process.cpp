@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "projector_sim_process.h"
 
+#include "child_process.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 
 ProjectorSimProcess::~ProjectorSimProcess()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
+    killAndWait(process_);
 }
 
 QString ProjectorSimProcess::program()

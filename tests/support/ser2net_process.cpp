@@ -1,22 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ser2net_process.h"
 
+#include "child_process.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QThread>
-
-namespace {
-
-// A port nobody listens on now; ser2net takes it a moment later.
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
-
-} // namespace
 
 Ser2netProcess::~Ser2netProcess()
 {
@@ -40,7 +30,7 @@ bool Ser2netProcess::start(const QString &device, Accepter accepter, quint16 por
 {
     stop();
     accepter_ = accepter;
-    port_ = port ? port : freePort();
+    port_ = port ? port : freeLoopbackPort();
     if (!dir_.isValid() || port_ == 0)
         return false;
     const QString config = dir_.filePath(QStringLiteral("ser2net.yaml"));
